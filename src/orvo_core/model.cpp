@@ -1,0 +1,36 @@
+#include "orvo_core/model.hpp"
+
+#include <cstdlib>
+
+#include "orvo_sys/text.hpp"
+
+namespace orvo::core {
+namespace {
+
+std::optional<std::string> unicode_env(const char* name) {
+  const char* value = std::getenv(name);
+  if (value == nullptr || !sys::is_valid_utf8(value)) {
+    return std::nullopt;
+  }
+  return std::string(value);
+}
+
+}  // namespace
+
+UtcTime utc_now() {
+  return std::chrono::time_point_cast<std::chrono::nanoseconds>(std::chrono::system_clock::now());
+}
+
+AppPrefs AppPrefs::defaults() {
+  AppPrefs prefs;
+  std::optional<std::string> editor = unicode_env("EDITOR");
+  if (!editor) {
+    editor = unicode_env("VISUAL");
+  }
+  prefs.editor_cmd = editor.value_or("zed");
+  prefs.pi_bin = "pi";
+  prefs.default_start_pi_on_create = true;
+  return prefs;
+}
+
+}  // namespace orvo::core

@@ -1,0 +1,41 @@
+#include "orvo_core/path.hpp"
+
+#include <string_view>
+#include <vector>
+
+#include "orvo_sys/text.hpp"
+
+namespace orvo::core {
+namespace {
+
+// The components of a Unix path: "/" for the root, then each name; empty names and "." are
+// dropped, except a "." that begins a relative path.
+std::vector<std::string_view> components(std::string_view p) {
+  std::vector<std::string_view> out;
+  std::size_t i = 0;
+  if (!p.empty() && p.front() == '/') {
+    out.push_back("/");
+  } else if (p == "." || p.starts_with("./")) {
+    out.push_back(".");
+    i = 1;
+  }
+  while (i < p.size()) {
+    const std::size_t end = std::min(p.find('/', i), p.size());
+    const std::string_view name = p.substr(i, end - i);
+    if (!name.empty() && name != ".") {
+      out.push_back(name);
+    }
+    i = end + 1;
+  }
+  return out;
+}
+
+}  // namespace
+
+bool same_path(const std::filesystem::path& a, const std::filesystem::path& b) {
+  return components(a.native()) == components(b.native());
+}
+
+std::string display(const std::filesystem::path& path) { return sys::lossy_utf8(path.native()); }
+
+}  // namespace orvo::core

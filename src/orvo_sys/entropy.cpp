@@ -1,0 +1,14 @@
+#include "orvo_sys/entropy.hpp"
+
+#include <unistd.h>
+
+namespace orvo::sys {
+
+tl::expected<void, OsError> fill_random(std::span<std::uint8_t> out) {
+  if (getentropy(out.data(), out.size()) != 0) {
+    return tl::unexpected(OsError::last());
+  }
+  return {};
+}
+
+}  // namespace orvo::sys

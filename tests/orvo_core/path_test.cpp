@@ -1,0 +1,33 @@
+#include "orvo_core/path.hpp"
+
+#include <gtest/gtest.h>
+
+namespace orvo::core {
+namespace {
+
+TEST(SamePath, ComparesComponents) {
+  struct Case {
+    const char* a;
+    const char* b;
+    bool same;
+  };
+  const Case cases[] = {
+      {"/a/b/", "/a//b", true},   {"/a/./b", "/a/b", true},    {"a/.", "a", true},
+      {"/.", "/", true},          {"//a", "/a", true},         {"./a", "a", false},
+      {"/a/c/../b", "/a/b", false}, {"", ".", false},          {"/a/b", "a/b", false},
+      {"/w/feat", "/w/feat", true}, {"/w/feat", "/w/feature", false}, {".", "./", true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.a) + " vs " + c.b);
+    EXPECT_EQ(same_path(c.a, c.b), c.same);
+    EXPECT_EQ(same_path(c.b, c.a), c.same);
+  }
+}
+
+TEST(PathDisplay, ReplacesInvalidBytes) {
+  EXPECT_EQ(display("/tmp/caf\xC3\xA9"), "/tmp/caf\xC3\xA9");
+  EXPECT_EQ(display("/tmp/\xFF" "x"), "/tmp/\xEF\xBF\xBDx");
+}
+
+}  // namespace
+}  // namespace orvo::core

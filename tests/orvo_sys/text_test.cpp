@@ -1,0 +1,42 @@
+#include "orvo_sys/text.hpp"
+
+#include <gtest/gtest.h>
+
+namespace orvo::sys {
+namespace {
+
+constexpr const char* kFffd = "\xEF\xBF\xBD";
+
+TEST(LossyUtf8, ReplacesEachMaximalInvalidSubsequenceOnce) {
+  const std::string r = kFffd;
+  struct Case {
+    std::string input;
+    std::string expected;
+  };
+  const Case cases[] = {
+      {"plain ascii", "plain ascii"},
+      {"caf\xC3\xA9 \xE2\x96\xBC \xF0\x9F\x98\x80", "caf\xC3\xA9 \xE2\x96\xBC \xF0\x9F\x98\x80"},
+      {"a\xFF" "b", "a" + r + "b"},
+      // A truncated three- and four-byte sequence is one replacement each.
+      {"x\xE2\x96", "x" + r},
+      {"\xF0\x9F\x98" "z", r + "z"},
+      // Overlong forms and surrogates: every byte is its own invalid subsequence.
+      {"\xC0\xAF", r + r},
+      {"\xE0\x80\xAF", r + r + r},
+      {"\xED\xA0\x80", r + r + r},
+      // Above U+10FFFF.
+      {"\xF4\x90\x80\x80", r + r + r + r},
+      // A lone continuation byte, and a lead byte interrupted by a valid character.
+      {"\x80", r},
+      {"\xE2" "A", r + "A"},
+      {"", ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.input);
+    EXPECT_EQ(lossy_utf8(c.input), c.expected);
+    EXPECT_EQ(is_valid_utf8(c.input), c.input == c.expected);
+  }
+}
+
+}  // namespace
+}  // namespace orvo::sys

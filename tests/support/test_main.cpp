@@ -1,0 +1,20 @@
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+// Every test process runs git sandboxed from the user's configuration, with a fixed identity
+// and fixed dates, so repositories made by tests are reproducible.
+int main(int argc, char** argv) {
+  setenv("GIT_CONFIG_NOSYSTEM", "1", 1);
+  setenv("GIT_CONFIG_GLOBAL", "/dev/null", 1);
+  setenv("GIT_AUTHOR_NAME", "Orvo Test", 1);
+  setenv("GIT_AUTHOR_EMAIL", "test@orvo.invalid", 1);
+  setenv("GIT_COMMITTER_NAME", "Orvo Test", 1);
+  setenv("GIT_COMMITTER_EMAIL", "test@orvo.invalid", 1);
+  setenv("GIT_AUTHOR_DATE", "2026-01-02T03:04:05Z", 1);
+  setenv("GIT_COMMITTER_DATE", "2026-01-02T03:04:05Z", 1);
+  setenv("TZ", "UTC", 1);
+  unsetenv("RUST_LOG");
+  testing::InitGoogleTest(&argc, argv);
+  return RUN_ALL_TESTS();
+}
