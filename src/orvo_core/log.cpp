@@ -31,8 +31,6 @@ constexpr std::string_view kInvalidDirective = "invalid filter directive";
 constexpr std::array<std::string_view, 3> kTargets = {"orvo_store", "orvo_runtime::app",
                                                       "orvo_ui::app"};
 
-// ---- Text helpers -------------------------------------------------------------------------------
-
 // The code point at the start of `text` and its length in bytes. A malformed sequence counts as
 // one byte holding U+FFFD, so scanning always moves on.
 std::pair<char32_t, std::size_t> decode_utf8(std::string_view text) {
@@ -116,8 +114,6 @@ bool equals_ascii_nocase(std::string_view a, std::string_view b) {
   }
   return true;
 }
-
-// ---- Directives ---------------------------------------------------------------------------------
 
 // A level name in any case, or an unsigned number (optionally with "+") from 0 (off) to 5
 // (trace).
@@ -305,8 +301,6 @@ LevelFilter level_for(const std::vector<Directive>& directives, std::string_view
   return best == nullptr ? LevelFilter::Off : best->level;
 }
 
-// ---- Lines --------------------------------------------------------------------------------------
-
 namespace {
 
 constexpr std::string_view kReset = "\x1b[0m";
@@ -407,8 +401,6 @@ std::string format_line(std::chrono::system_clock::time_point time, Level level,
                         std::span<const Field> fields, bool color) {
   return line_head(time, level, target, color) + line_body(message, fields, color) + "\n";
 }
-
-// ---- Loggers ------------------------------------------------------------------------------------
 
 namespace {
 
