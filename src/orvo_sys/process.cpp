@@ -298,85 +298,41 @@ void reap_in_background(pid_t pid) {
   }
 }
 
-const char* signal_name(int signal) {
-  switch (signal) {
-    case SIGHUP:
-      return "SIGHUP";
-    case SIGINT:
-      return "SIGINT";
-    case SIGQUIT:
-      return "SIGQUIT";
-    case SIGILL:
-      return "SIGILL";
-    case SIGTRAP:
-      return "SIGTRAP";
-    case SIGABRT:
-      return "SIGABRT";
-    case SIGBUS:
-      return "SIGBUS";
-    case SIGFPE:
-      return "SIGFPE";
-    case SIGKILL:
-      return "SIGKILL";
-    case SIGUSR1:
-      return "SIGUSR1";
-    case SIGSEGV:
-      return "SIGSEGV";
-    case SIGUSR2:
-      return "SIGUSR2";
-    case SIGPIPE:
-      return "SIGPIPE";
-    case SIGALRM:
-      return "SIGALRM";
-    case SIGTERM:
-      return "SIGTERM";
-    case SIGCHLD:
-      return "SIGCHLD";
-    case SIGCONT:
-      return "SIGCONT";
-    case SIGSTOP:
-      return "SIGSTOP";
-    case SIGTSTP:
-      return "SIGTSTP";
-    case SIGTTIN:
-      return "SIGTTIN";
-    case SIGTTOU:
-      return "SIGTTOU";
-    case SIGURG:
-      return "SIGURG";
-    case SIGXCPU:
-      return "SIGXCPU";
-    case SIGXFSZ:
-      return "SIGXFSZ";
-    case SIGVTALRM:
-      return "SIGVTALRM";
-    case SIGPROF:
-      return "SIGPROF";
-    case SIGWINCH:
-      return "SIGWINCH";
-    case SIGIO:
-      return "SIGIO";
-    case SIGSYS:
-      return "SIGSYS";
+struct SignalName {
+  int number;
+  const char* name;
+};
+
+constexpr SignalName kSignalNames[] = {
+    {SIGHUP, "SIGHUP"},       {SIGINT, "SIGINT"},   {SIGQUIT, "SIGQUIT"},   {SIGILL, "SIGILL"},
+    {SIGTRAP, "SIGTRAP"},     {SIGABRT, "SIGABRT"}, {SIGBUS, "SIGBUS"},     {SIGFPE, "SIGFPE"},
+    {SIGKILL, "SIGKILL"},     {SIGUSR1, "SIGUSR1"}, {SIGSEGV, "SIGSEGV"},   {SIGUSR2, "SIGUSR2"},
+    {SIGPIPE, "SIGPIPE"},     {SIGALRM, "SIGALRM"}, {SIGTERM, "SIGTERM"},   {SIGCHLD, "SIGCHLD"},
+    {SIGCONT, "SIGCONT"},     {SIGSTOP, "SIGSTOP"}, {SIGTSTP, "SIGTSTP"},   {SIGTTIN, "SIGTTIN"},
+    {SIGTTOU, "SIGTTOU"},     {SIGURG, "SIGURG"},   {SIGXCPU, "SIGXCPU"},   {SIGXFSZ, "SIGXFSZ"},
+    {SIGVTALRM, "SIGVTALRM"}, {SIGPROF, "SIGPROF"}, {SIGWINCH, "SIGWINCH"}, {SIGIO, "SIGIO"},
+    {SIGSYS, "SIGSYS"},
 #ifdef SIGSTKFLT
-    case SIGSTKFLT:
-      return "SIGSTKFLT";
+    {SIGSTKFLT, "SIGSTKFLT"},
 #endif
-#if defined(SIGPWR) && (!defined(SIGINFO) || SIGPWR != SIGINFO)
-    case SIGPWR:
-      return "SIGPWR";
+#ifdef SIGPWR
+    {SIGPWR, "SIGPWR"},
 #endif
 #ifdef SIGEMT
-    case SIGEMT:
-      return "SIGEMT";
+    {SIGEMT, "SIGEMT"},
 #endif
 #ifdef SIGINFO
-    case SIGINFO:
-      return "SIGINFO";
+    {SIGINFO, "SIGINFO"},
 #endif
-    default:
-      return nullptr;
+};
+
+const char* signal_name(int signal) {
+  for (const SignalName& known : kSignalNames) {
+    if (known.number == signal) {
+      return known.name;
+    }
   }
+  return nullptr;
 }
 
 std::string signal_text(int signal) {
