@@ -262,6 +262,7 @@ tl::expected<Pipe, ProcessError> make_pipe() {
 tl::expected<void, ProcessError> drain(int out_fd, int err_fd, std::string& out, std::string& err) {
   std::array<pollfd, 2> fds{{{out_fd, POLLIN, 0}, {err_fd, POLLIN, 0}}};
   std::array<std::string*, 2> sinks{&out, &err};
+  std::array<char, kReadChunk> chunk;
   int open = 2;
   while (open > 0) {
     if (::poll(fds.data(), fds.size(), -1) < 0) {
@@ -274,12 +275,10 @@ tl::expected<void, ProcessError> drain(int out_fd, int err_fd, std::string& out,
       if (fds[i].fd < 0 || fds[i].revents == 0) {
         continue;
       }
-      std::string& sink = *sinks[i];
-      const std::size_t before = sink.size();
-      sink.resize(before + kReadChunk);
-      const ssize_t n = ::read(fds[i].fd, sink.data() + before, kReadChunk);
-      sink.resize(before + static_cast<std::size_t>(std::max<ssize_t>(n, 0)));
-      if (n == 0) {
+      const ssize_t n = ::read(fds[i].fd, chunk.data(), chunk.size());
+      if (n > 0) {
+        sinks[i]->append(chunk.data(), static_cast<std::size_t>(n));
+      } else if (n == 0) {
         fds[i].fd = -1;
         --open;
       } else if (n < 0 && errno != EINTR && errno != EAGAIN) {
