@@ -182,7 +182,8 @@ int set_clean_signals(posix_spawnattr_t* attr) {
     rc = posix_spawnattr_setsigdefault(attr, &defaults);
   }
   if (rc == 0) {
-    rc = posix_spawnattr_setflags(attr, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+    rc = posix_spawnattr_setflags(
+        attr, static_cast<short>(POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF));
   }
   return rc;
 }

@@ -23,12 +23,12 @@ std::string run_git(const std::filesystem::path& dir, const std::vector<std::str
   return std::move(output->out);
 }
 
-GitRepo::GitRepo(std::filesystem::path dir, const std::string& initial_branch, bool commit)
+GitRepo::GitRepo(std::filesystem::path dir, const std::string& initial_branch, bool with_commit)
     : dir_(std::move(dir)) {
   std::filesystem::create_directories(dir_);
   git({"init", "--quiet", "--initial-branch=" + initial_branch});
-  if (commit) {
-    this->commit("initial");
+  if (with_commit) {
+    commit("initial");
   }
 }
 

@@ -22,9 +22,9 @@ std::string run_git(const std::filesystem::path& dir, const std::vector<std::str
 class GitRepo {
  public:
   // Initialises a repository at `dir` (created when missing) with `initial_branch` checked out
-  // and, when `commit` is set, one empty commit on it.
+  // and, when `with_commit` is set, one empty commit on it.
   explicit GitRepo(std::filesystem::path dir, const std::string& initial_branch = "main",
-                   bool commit = true);
+                   bool with_commit = true);
 
   [[nodiscard]] const std::filesystem::path& path() const { return dir_; }
 
