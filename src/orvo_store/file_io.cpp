@@ -116,21 +116,17 @@ void sync_dir(const std::filesystem::path& dir) {
 
 }  // namespace
 
-std::optional<int> IoError::os_code() const {
-  return code_ == 0 ? std::nullopt : std::optional<int>(code_);
-}
-
 std::string IoError::message() const {
-  return code_ == 0 ? std::string(kInvalidUtf8) : sys::OsError{code_}.message();
+  return code_ ? sys::OsError{*code_}.message() : std::string(kInvalidUtf8);
 }
 
 std::string IoError::debug() const {
-  if (code_ == 0) {
+  if (!code_) {
     return fmt::format("Error {{ kind: InvalidData, message: \"{}\" }}", kInvalidUtf8);
   }
-  std::string description = sys::OsError{code_}.message();
+  std::string description = sys::OsError{*code_}.message();
   description.erase(description.rfind(" (os error "));
-  return fmt::format("Os {{ code: {}, message: \"{}\" }}", code_, description);
+  return fmt::format("Os {{ code: {}, message: \"{}\" }}", *code_, description);
 }
 
 IoResult<void> create_dir_all(const std::filesystem::path& dir) {

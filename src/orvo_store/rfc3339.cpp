@@ -32,7 +32,7 @@ std::string describe(Fault fault) {
 template <class T>
 using Scan = tl::expected<T, Fault>;
 
-// The range of dates the parser accepts, as in the date library whose texts the state file uses.
+// The years the format accepts.
 constexpr int64_t kMinYear = -262143;
 constexpr int64_t kMaxYear = 262142;
 constexpr int64_t kSecondsPerDay = 86400;
@@ -314,9 +314,9 @@ Scan<Fields> scan_fields(std::string_view s) {
   return f;
 }
 
-// The instant of the scanned fields, checked the way the date library checks them; a leap
-// second (second 60) becomes the first second of the next minute, which is what a UtcTime can
-// hold.
+// The instant of the scanned fields: the calendar date first, then the offset, then whether the
+// instant in UTC is within the accepted years, each with its own fault. A leap second (second 60)
+// becomes the first second of the next minute, the nearest a UtcTime can hold.
 Scan<core::UtcTime> to_utc(const Fields& f) {
   if (f.year < kMinYear || f.year > kMaxYear || f.day > days_in_month(f.year, f.month)) {
     return tl::unexpected(Fault::OutOfRange);

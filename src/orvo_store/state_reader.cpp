@@ -1,7 +1,7 @@
-// The state-file reader. It reproduces, message for message and position for position, how the
-// JSON reader the state file was first defined with refuses a text: each function below takes
-// the same steps (what is peeked, what is consumed, when a position is fixed) as its
-// counterpart there, because those steps decide the line and column a user is shown.
+// The state-file reader. The message and the position of every refusal belong to the file
+// format: each step below (what is peeked, what is consumed, when a position is fixed) is placed
+// so that the line and column come out as the format fixes them, which is why some refusals are
+// placed at the byte looked at and others at the last byte consumed.
 
 #include <fmt/format.h>
 
@@ -660,8 +660,9 @@ bool Reader::parse_long_integer(bool positive, uint64_t significand, double& out
   }
 }
 
-// The value the significand and decimal exponent stand for, scaled by the nearest powers of ten
-// step by step (not always the nearest double, as in the reader this one follows).
+// The value the significand and decimal exponent stand for: one multiplication or division by a
+// power of ten (two steps below 1e-308). That is not always the nearest double, and deliberately
+// so: the value only shows in refusals, whose text the format fixes.
 bool Reader::f64_from_parts(bool positive, uint64_t significand, int exponent, double& out) {
   const auto& pow10 = powers_of_ten();
   double f = static_cast<double>(significand);

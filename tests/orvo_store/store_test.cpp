@@ -41,13 +41,11 @@ class StoreTest : public testing::Test {
   [[nodiscard]] fs::path dir() const { return home_ / "Library/Application Support/orvo"; }
   [[nodiscard]] fs::path file() const { return dir() / "state.json"; }
 
-  Store open() {
+  // Throws, failing the test, when the store does not open.
+  static Store open() {
     auto store = Store::open_default();
-    if (!store) {
-      ADD_FAILURE() << store.error().message();
-      std::abort();
-    }
-    return std::move(*store);
+    EXPECT_TRUE(store) << store.error().message();
+    return std::move(store).value();
   }
 
   [[nodiscard]] std::string open_failure() const {
