@@ -125,19 +125,20 @@ std::string float_text(double value) {
     }
   }
   const int exponent = std::atoi(sci.data() + e + 1);
-  const int length = static_cast<int>(digits.size());
+  const auto length = static_cast<int>(digits.size());
   const int point = exponent + 1;  // digits before the decimal point
+  const std::string_view all(digits);
   if (point >= length && point <= 16) {
-    out += digits + std::string(static_cast<std::size_t>(point - length), '0') + ".0";
+    out.append(all).append(static_cast<std::size_t>(point - length), '0').append(".0");
   } else if (point > 0 && point <= 16) {
-    out += digits.substr(0, static_cast<std::size_t>(point)) + "." +
-           digits.substr(static_cast<std::size_t>(point));
+    const auto split = static_cast<std::size_t>(point);
+    out.append(all.substr(0, split)).append(".").append(all.substr(split));
   } else if (point > -5 && point <= 0) {
-    out += "0." + std::string(static_cast<std::size_t>(-point), '0') + digits;
+    out.append("0.").append(static_cast<std::size_t>(-point), '0').append(all);
   } else {
-    out += digits.substr(0, 1);
+    out.append(all.substr(0, 1));
     if (length > 1) {
-      out += "." + digits.substr(1);
+      out.append(".").append(all.substr(1));
     }
     out += fmt::format("e{}{}", exponent < 0 ? "-" : "+", std::abs(exponent));
   }
