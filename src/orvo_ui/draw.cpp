@@ -69,22 +69,32 @@ void draw_header(const UiApp& app, Rect area, Buffer& buf) {
       .render(area, buf);
 }
 
+// Builds only the rows that fit in the box, from the window the list would show of all rows.
 void draw_list(const UiApp& app, Rect area, Buffer& buf) {
+  const Block block{.borders = Borders::All, .title = " Projects / Worktrees "};
+  ListState all;
+  if (!app.flat.empty()) {
+    all.selected = std::min(app.selected, app.flat.size() - 1);
+  }
+  const std::uint16_t height = block.inner(area).height;
+  all.scroll(app.flat.size(), height);
+  const std::size_t end = std::min(app.flat.size(), all.offset + height);
+
   List list{
       .items = {},
-      .block = Block{.borders = Borders::All, .title = " Projects / Worktrees "},
+      .block = block,
       .highlight_style = kHighlightStyle,
       .highlight_symbol = "› ",
   };
-  list.items.reserve(app.flat.size());
-  for (const FlatItem& item : app.flat) {
-    list.items.push_back(row_line(item));
+  list.items.reserve(end - all.offset);
+  for (std::size_t i = all.offset; i < end; ++i) {
+    list.items.push_back(row_line(app.flat[i]));
   }
-  ListState state;
-  if (!app.flat.empty()) {
-    state.selected = std::min(app.selected, app.flat.size() - 1);
+  ListState window;
+  if (all.selected) {
+    window.selected = *all.selected - all.offset;
   }
-  list.render(area, buf, state);
+  list.render(area, buf, window);
 }
 
 void draw_context(const UiApp& app, Rect area, Buffer& buf) {

@@ -68,9 +68,12 @@ struct Range {
   char32_t last;
 };
 
-bool in_ranges(char32_t code, const Range* begin, const Range* end) {
-  return std::any_of(begin, end,
-                     [code](const Range& r) { return code >= r.first && code <= r.last; });
+// Whether `code` lies in one of `ranges`, which are sorted and do not overlap.
+template <std::size_t N>
+bool in_ranges(char32_t code, const Range (&ranges)[N]) {
+  const Range* it = std::upper_bound(std::begin(ranges), std::end(ranges), code,
+                                     [](char32_t c, const Range& r) { return c < r.first; });
+  return it != std::begin(ranges) && code <= std::prev(it)->last;
 }
 
 // Marks drawn on top of the character before them.
@@ -108,10 +111,10 @@ std::uint8_t char_width(char32_t code) {
   if (code < 0x0300) {
     return 1;
   }
-  if (in_ranges(code, std::begin(kZeroWidth), std::end(kZeroWidth))) {
+  if (in_ranges(code, kZeroWidth)) {
     return 0;
   }
-  if (code >= 0x1100 && in_ranges(code, std::begin(kDoubleWidth), std::end(kDoubleWidth))) {
+  if (code >= 0x1100 && in_ranges(code, kDoubleWidth)) {
     return 2;
   }
   return 1;
@@ -330,7 +333,11 @@ void Buffer::reset(Rect rect) {
   const std::uint16_t y1 = std::min(rect.bottom(), area_.bottom());
   for (std::uint16_t y = y0; y < y1; ++y) {
     for (std::uint16_t x = x0; x < x1; ++x) {
-      at(x, y) = Cell{};
+      Cell& cell = at(x, y);
+      cell.symbol.assign(1, ' ');
+      cell.fg = kReset;
+      cell.bg = kReset;
+      cell.modifier = Modifier::None;
     }
   }
 }
@@ -495,34 +502,36 @@ void Paragraph::render(Rect area, Buffer& buf) const {
   }
 }
 
+void ListState::scroll(std::size_t count, std::uint16_t height) {
+  if (count == 0) {
+    selected.reset();
+    offset = 0;
+    return;
+  }
+  offset = std::min(offset, count - 1);
+  if (!selected) {
+    return;
+  }
+  selected = std::min(*selected, count - 1);
+  if (*selected >= offset + height) {
+    offset = *selected + 1 - height;
+  } else if (*selected < offset) {
+    offset = *selected;
+  }
+}
+
 void List::render(Rect area, Buffer& buf, ListState& state) const {
   Rect inner = area;
   if (block) {
     block->render(area, buf);
     inner = block->inner(area);
   }
-  if (items.empty()) {
-    state.selected.reset();
-    state.offset = 0;
-    return;
-  }
-  if (inner.width == 0 || inner.height == 0) {
+  state.scroll(items.size(), inner.height);
+  if (items.empty() || inner.width == 0 || inner.height == 0) {
     return;
   }
   const std::size_t count = items.size();
-  if (state.selected) {
-    state.selected = std::min(*state.selected, count - 1);
-  }
-  std::size_t first = std::min(state.offset, count - 1);
-  if (state.selected) {
-    const std::size_t sel = *state.selected;
-    if (sel >= first + inner.height) {
-      first = sel + 1 - inner.height;
-    } else if (sel < first) {
-      first = sel;
-    }
-  }
-  state.offset = first;
+  const std::size_t first = state.offset;
 
   const auto indent = static_cast<std::uint16_t>(
       state.selected ? std::min<std::size_t>(display_width(highlight_symbol), inner.width) : 0);

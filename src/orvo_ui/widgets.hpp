@@ -214,6 +214,10 @@ struct Paragraph {
 struct ListState {
   std::size_t offset = 0;
   std::optional<std::size_t> selected{};
+
+  // Clamps the selection to the last of `count` rows and moves `offset` the least needed for
+  // the selection to show among `height` rows.
+  void scroll(std::size_t count, std::uint16_t height);
 };
 
 // One-line items from top to bottom. When a row is selected every row is indented by the
@@ -225,8 +229,7 @@ struct List {
   Style highlight_style{};
   std::string highlight_symbol{};
 
-  // Draws the list and moves `state.offset` so that the selected row is visible; a selection past
-  // the last item is treated as the last item.
+  // Draws the list after `state.scroll` for its items and inner height.
   void render(Rect area, Buffer& buf, ListState& state) const;
 };
 

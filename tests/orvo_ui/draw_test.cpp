@@ -180,6 +180,9 @@ TEST(Draw, ListWindowEndsAtTheCursorOnceItPassesTheBox) {
       {10,
        {"    wt-04  [b]", "    wt-05  [b]", "    wt-06  [b]", "    wt-07  [b]", "    wt-08  [b]",
         "›   wt-09  [b]"}},
+      {99,
+       {"    wt-14  [b]", "    wt-15  [b]", "    wt-16  [b]", "    wt-17  [b]", "    wt-18  [b]",
+        "›   wt-19  [b]"}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.selected);
