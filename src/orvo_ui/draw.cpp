@@ -1,8 +1,10 @@
 #include "orvo_ui/draw.hpp"
 
 #include <algorithm>
+#include <iterator>
 #include <string>
 #include <type_traits>
+#include <variant>
 #include <vector>
 
 #include <fmt/format.h>

@@ -304,6 +304,15 @@ bool Buffer::contains(std::uint16_t x, std::uint16_t y) const {
   return x >= area_.x && x < area_.right() && y >= area_.y && y < area_.bottom();
 }
 
+void Buffer::unsplit_wide(std::uint16_t x0, std::uint16_t x1, std::uint16_t y) {
+  if (x0 > area_.x && x0 < area_.right() && at(x0, y).symbol.empty()) {
+    at(static_cast<std::uint16_t>(x0 - 1), y).symbol.assign(1, ' ');
+  }
+  if (x1 < area_.right() && at(x1, y).symbol.empty()) {
+    at(x1, y).symbol.assign(1, ' ');
+  }
+}
+
 Cell& Buffer::at(std::uint16_t x, std::uint16_t y) {
   return cells_[static_cast<std::size_t>(y - area_.y) * area_.width +
                 static_cast<std::size_t>(x - area_.x)];
@@ -332,6 +341,7 @@ void Buffer::reset(Rect rect) {
   const std::uint16_t x1 = std::min(rect.right(), area_.right());
   const std::uint16_t y1 = std::min(rect.bottom(), area_.bottom());
   for (std::uint16_t y = y0; y < y1; ++y) {
+    unsplit_wide(x0, x1, y);
     for (std::uint16_t x = x0; x < x1; ++x) {
       Cell& cell = at(x, y);
       cell.symbol.assign(1, ' ');
@@ -351,6 +361,9 @@ std::uint16_t Buffer::set_string(std::uint16_t x, std::uint16_t y, std::string_v
   GraphemeReader reader(text);
   Grapheme g;
   while (reader.next(g) && x + std::uint32_t{g.width} <= limit) {
+    if (x >= area_.x) {
+      unsplit_wide(x, static_cast<std::uint16_t>(x + g.width), y);
+    }
     for (std::uint8_t i = 0; i < g.width; ++i) {
       const auto cx = static_cast<std::uint16_t>(x + i);
       if (contains(cx, y)) {

@@ -140,6 +140,32 @@ TEST(BufferSetString, StaysInsideTheBufferAndPatchesStyle) {
   EXPECT_EQ(buf.set_string(6, 2, "z", Style{}), 6) << "right of the buffer";
 }
 
+TEST(BufferSetString, WritesNeverLeaveHalfAWideCharacter) {
+  struct Case {
+    const char* name;
+    std::uint16_t x;
+    std::string text;
+    std::vector<std::string> cells;
+  };
+  // Each case starts from "日本" in cells 0-3.
+  const Case cases[] = {
+      {"over the second half", 1, "a", {" ", "a", "本", "", " "}},
+      {"over the first half", 2, "b", {"日", "", "b", " ", " "}},
+      {"wide over two halves", 1, "字", {" ", "字", "", " ", " "}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Buffer buf(Rect{0, 0, 5, 1});
+    buf.set_string(0, 0, "日本", Style{});
+    buf.set_string(c.x, 0, c.text, Style{});
+    EXPECT_EQ(cells(buf, 0), c.cells);
+  }
+  Buffer buf(Rect{0, 0, 5, 1});
+  buf.set_string(0, 0, "日本", Style{});
+  buf.reset(Rect{1, 0, 2, 1});
+  EXPECT_EQ(cells(buf, 0), (std::vector<std::string>{" ", " ", " ", " ", " "}));
+}
+
 TEST(Style, LaterStyleReplacesOnlyWhatItSets) {
   Cell cell;
   cell.set_style(Style{.fg = kYellow, .bg = kCyan, .add = Modifier::Bold | Modifier::Italic});
