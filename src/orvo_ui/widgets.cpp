@@ -283,25 +283,25 @@ std::uint16_t Rect::bottom() const {
 
 Style Style::patch(const Style& other) const {
   Style out = *this;
-  if (other.fg)
+  if (other.fg) {
     out.fg = other.fg;
-  if (other.bg)
+  }
+  if (other.bg) {
     out.bg = other.bg;
+  }
   out.add = (out.add & ~other.sub) | other.add;
   out.sub = (out.sub & ~other.add) | other.sub;
   return out;
 }
 
 void Cell::set_style(const Style& style) {
-  if (style.fg)
+  if (style.fg) {
     fg = *style.fg;
-  if (style.bg)
+  }
+  if (style.bg) {
     bg = *style.bg;
+  }
   modifier = (modifier | style.add) & ~style.sub;
-}
-
-bool Buffer::contains(std::uint16_t x, std::uint16_t y) const {
-  return x >= area_.x && x < area_.right() && y >= area_.y && y < area_.bottom();
 }
 
 void Buffer::unsplit_wide(std::uint16_t x0, std::uint16_t x1, std::uint16_t y) {
@@ -361,18 +361,17 @@ std::uint16_t Buffer::set_string(std::uint16_t x, std::uint16_t y, std::string_v
   GraphemeReader reader(text);
   Grapheme g;
   while (reader.next(g) && x + std::uint32_t{g.width} <= limit) {
+    const auto end = static_cast<std::uint16_t>(x + g.width);
+    // A character that starts left of the area is not drawn, not even its right half.
     if (x >= area_.x) {
-      unsplit_wide(x, static_cast<std::uint16_t>(x + g.width), y);
-    }
-    for (std::uint8_t i = 0; i < g.width; ++i) {
-      const auto cx = static_cast<std::uint16_t>(x + i);
-      if (contains(cx, y)) {
+      unsplit_wide(x, end, y);
+      for (std::uint16_t cx = x; cx < end; ++cx) {
         Cell& cell = at(cx, y);
-        cell.symbol.assign(i == 0 ? g.symbol : std::string_view{});
+        cell.symbol.assign(cx == x ? g.symbol : std::string_view{});
         cell.set_style(style);
       }
     }
-    x = static_cast<std::uint16_t>(x + g.width);
+    x = end;
   }
   return x;
 }

@@ -139,7 +139,6 @@ class Buffer {
   [[nodiscard]] std::string row_text(std::uint16_t y) const;
 
  private:
-  [[nodiscard]] bool contains(std::uint16_t x, std::uint16_t y) const;
   // Blanks the part outside cells [x0, x1) of row y of any double-width character that a write
   // to those cells would cut in two, so no cell is left half of a character.
   void unsplit_wide(std::uint16_t x0, std::uint16_t x1, std::uint16_t y);

@@ -138,6 +138,8 @@ TEST(BufferSetString, StaysInsideTheBufferAndPatchesStyle) {
   EXPECT_EQ(buf.at(5, 1).modifier, Modifier::Bold);
   EXPECT_EQ(buf.at(3, 1), Cell{});
   EXPECT_EQ(buf.set_string(6, 2, "z", Style{}), 6) << "right of the buffer";
+  EXPECT_EQ(buf.set_string(1, 2, "日ab", Style{}), 5) << "starting left of the buffer";
+  EXPECT_EQ(buf.row_text(2), " ab ");
 }
 
 TEST(BufferSetString, WritesNeverLeaveHalfAWideCharacter) {
