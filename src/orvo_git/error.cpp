@@ -9,65 +9,49 @@
 namespace orvo::git {
 namespace {
 
-// The category name diagnostics show for an operating-system error number.
+struct ErrnoKind {
+  int code;
+  std::string_view kind;
+};
+
+// The category names diagnostics show for operating-system error numbers.
+constexpr ErrnoKind kErrnoKinds[] = {
+    {ENOENT, "NotFound"},
+    {EACCES, "PermissionDenied"},
+    {EPERM, "PermissionDenied"},
+    {EEXIST, "AlreadyExists"},
+    {ENOTDIR, "NotADirectory"},
+    {EISDIR, "IsADirectory"},
+    {ENOTEMPTY, "DirectoryNotEmpty"},
+    {EROFS, "ReadOnlyFilesystem"},
+    {ELOOP, "FilesystemLoop"},
+    {ENAMETOOLONG, "InvalidFilename"},
+    {EINVAL, "InvalidInput"},
+    {EINTR, "Interrupted"},
+    {ENOSPC, "StorageFull"},
+    {EDQUOT, "FilesystemQuotaExceeded"},
+    {EFBIG, "FileTooLarge"},
+    {EBUSY, "ResourceBusy"},
+    {ETXTBSY, "ExecutableFileBusy"},
+    {EXDEV, "CrossesDevices"},
+    {EMLINK, "TooManyLinks"},
+    {E2BIG, "ArgumentListTooLong"},
+    {ENOMEM, "OutOfMemory"},
+    {EPIPE, "BrokenPipe"},
+    {EAGAIN, "WouldBlock"},
+    {ETIMEDOUT, "TimedOut"},
+    {ENOSYS, "Unsupported"},
+    {EDEADLK, "Deadlock"},
+    {ESTALE, "StaleNetworkFileHandle"},
+};
+
 std::string_view errno_kind(int code) {
-  switch (code) {
-    case ENOENT:
-      return "NotFound";
-    case EACCES:
-    case EPERM:
-      return "PermissionDenied";
-    case EEXIST:
-      return "AlreadyExists";
-    case ENOTDIR:
-      return "NotADirectory";
-    case EISDIR:
-      return "IsADirectory";
-    case ENOTEMPTY:
-      return "DirectoryNotEmpty";
-    case EROFS:
-      return "ReadOnlyFilesystem";
-    case ELOOP:
-      return "FilesystemLoop";
-    case ENAMETOOLONG:
-      return "InvalidFilename";
-    case EINVAL:
-      return "InvalidInput";
-    case EINTR:
-      return "Interrupted";
-    case ENOSPC:
-      return "StorageFull";
-    case EDQUOT:
-      return "FilesystemQuotaExceeded";
-    case EFBIG:
-      return "FileTooLarge";
-    case EBUSY:
-      return "ResourceBusy";
-    case ETXTBSY:
-      return "ExecutableFileBusy";
-    case EXDEV:
-      return "CrossesDevices";
-    case EMLINK:
-      return "TooManyLinks";
-    case E2BIG:
-      return "ArgumentListTooLong";
-    case ENOMEM:
-      return "OutOfMemory";
-    case EPIPE:
-      return "BrokenPipe";
-    case EAGAIN:
-      return "WouldBlock";
-    case ETIMEDOUT:
-      return "TimedOut";
-    case ENOSYS:
-      return "Unsupported";
-    case EDEADLK:
-      return "Deadlock";
-    case ESTALE:
-      return "StaleNetworkFileHandle";
-    default:
-      return "Uncategorized";
+  for (const ErrnoKind& known : kErrnoKinds) {
+    if (known.code == code) {
+      return known.kind;
+    }
   }
+  return "Uncategorized";
 }
 
 // A text quoted the way diagnostics show strings: quotes, backslashes and control characters

@@ -2,6 +2,7 @@
 
 #include <optional>
 #include <string>
+#include <utility>
 
 #include <tl/expected.hpp>
 
@@ -29,11 +30,12 @@ class GitError {
   [[nodiscard]] static GitError other(std::string text);
 
   [[nodiscard]] Kind kind() const { return kind_; }
-  // The text of `NotARepo` and `Other`; empty for the other kinds.
+  // The payload text: the directory of `NotARepo`, the message of `Other`, git's trimmed standard
+  // error of `CommandFailed`; empty for the other kinds.
   [[nodiscard]] const std::string& text() const { return text_; }
   // `CommandFailed`: git's exit code, -1 when a signal ended it; 0 for the other kinds.
   [[nodiscard]] int status() const { return status_; }
-  // `CommandFailed`: git's standard error, trimmed; empty for the other kinds.
+  // `CommandFailed`: git's trimmed standard error (the same as `text()`).
   [[nodiscard]] const std::string& stderr_text() const { return text_; }
   // The cause: the operating-system error of `Io`, nothing for every other kind.
   [[nodiscard]] std::optional<sys::OsError> source() const;

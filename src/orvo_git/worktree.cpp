@@ -116,7 +116,7 @@ GitResult<std::vector<core::WorktreeView>> list_worktrees(const std::filesystem:
 GitResult<void> create_worktree(const std::filesystem::path& main_path,
                                 const std::filesystem::path& target, const std::string& branch,
                                 const std::string& base, bool new_branch) {
-  if (sys::exists(target)) {
+  if (sys::path_exists(target)) {
     return tl::unexpected(GitError::other("path already exists: " + core::display(target)));
   }
   if (const auto parent = sys::parent(target)) {

@@ -46,7 +46,7 @@ tl::expected<std::filesystem::path, OsError> canonicalize(const std::filesystem:
   return std::filesystem::path(resolved.get());
 }
 
-bool exists(const std::filesystem::path& path) {
+bool path_exists(const std::filesystem::path& path) {
   struct stat st {};
   return !has_nul(path) && ::stat(path.c_str(), &st) == 0;
 }

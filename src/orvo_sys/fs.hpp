@@ -16,7 +16,7 @@ namespace orvo::sys {
 
 // Whether a status query on `path`, following symbolic links, succeeds: a dangling link, a
 // path that cannot be queried and a path holding a NUL byte all count as absent.
-[[nodiscard]] bool exists(const std::filesystem::path& path);
+[[nodiscard]] bool path_exists(const std::filesystem::path& path);
 
 // The path without its last component, worked out on the text alone: "/a/b" and "/a/b/" give
 // "/a", "/a" gives "/", "b" gives the empty path; "/" and the empty path have none.

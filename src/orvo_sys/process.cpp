@@ -182,7 +182,8 @@ int set_clean_signals(posix_spawnattr_t* attr) {
     rc = posix_spawnattr_setsigdefault(attr, &defaults);
   }
   if (rc == 0) {
-    rc = posix_spawnattr_setflags(attr, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+    rc = posix_spawnattr_setflags(
+        attr, static_cast<short>(POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF));
   }
   return rc;
 }
@@ -262,6 +263,7 @@ tl::expected<Pipe, ProcessError> make_pipe() {
 tl::expected<void, ProcessError> drain(int out_fd, int err_fd, std::string& out, std::string& err) {
   std::array<pollfd, 2> fds{{{out_fd, POLLIN, 0}, {err_fd, POLLIN, 0}}};
   std::array<std::string*, 2> sinks{&out, &err};
+  std::array<char, kReadChunk> chunk;
   int open = 2;
   while (open > 0) {
     if (::poll(fds.data(), fds.size(), -1) < 0) {
@@ -274,12 +276,10 @@ tl::expected<void, ProcessError> drain(int out_fd, int err_fd, std::string& out,
       if (fds[i].fd < 0 || fds[i].revents == 0) {
         continue;
       }
-      std::string& sink = *sinks[i];
-      const std::size_t before = sink.size();
-      sink.resize(before + kReadChunk);
-      const ssize_t n = ::read(fds[i].fd, sink.data() + before, kReadChunk);
-      sink.resize(before + static_cast<std::size_t>(std::max<ssize_t>(n, 0)));
-      if (n == 0) {
+      const ssize_t n = ::read(fds[i].fd, chunk.data(), chunk.size());
+      if (n > 0) {
+        sinks[i]->append(chunk.data(), static_cast<std::size_t>(n));
+      } else if (n == 0) {
         fds[i].fd = -1;
         --open;
       } else if (n < 0 && errno != EINTR && errno != EAGAIN) {
@@ -298,85 +298,41 @@ void reap_in_background(pid_t pid) {
   }
 }
 
-const char* signal_name(int signal) {
-  switch (signal) {
-    case SIGHUP:
-      return "SIGHUP";
-    case SIGINT:
-      return "SIGINT";
-    case SIGQUIT:
-      return "SIGQUIT";
-    case SIGILL:
-      return "SIGILL";
-    case SIGTRAP:
-      return "SIGTRAP";
-    case SIGABRT:
-      return "SIGABRT";
-    case SIGBUS:
-      return "SIGBUS";
-    case SIGFPE:
-      return "SIGFPE";
-    case SIGKILL:
-      return "SIGKILL";
-    case SIGUSR1:
-      return "SIGUSR1";
-    case SIGSEGV:
-      return "SIGSEGV";
-    case SIGUSR2:
-      return "SIGUSR2";
-    case SIGPIPE:
-      return "SIGPIPE";
-    case SIGALRM:
-      return "SIGALRM";
-    case SIGTERM:
-      return "SIGTERM";
-    case SIGCHLD:
-      return "SIGCHLD";
-    case SIGCONT:
-      return "SIGCONT";
-    case SIGSTOP:
-      return "SIGSTOP";
-    case SIGTSTP:
-      return "SIGTSTP";
-    case SIGTTIN:
-      return "SIGTTIN";
-    case SIGTTOU:
-      return "SIGTTOU";
-    case SIGURG:
-      return "SIGURG";
-    case SIGXCPU:
-      return "SIGXCPU";
-    case SIGXFSZ:
-      return "SIGXFSZ";
-    case SIGVTALRM:
-      return "SIGVTALRM";
-    case SIGPROF:
-      return "SIGPROF";
-    case SIGWINCH:
-      return "SIGWINCH";
-    case SIGIO:
-      return "SIGIO";
-    case SIGSYS:
-      return "SIGSYS";
+struct SignalName {
+  int number;
+  const char* name;
+};
+
+constexpr SignalName kSignalNames[] = {
+    {SIGHUP, "SIGHUP"},       {SIGINT, "SIGINT"},   {SIGQUIT, "SIGQUIT"},   {SIGILL, "SIGILL"},
+    {SIGTRAP, "SIGTRAP"},     {SIGABRT, "SIGABRT"}, {SIGBUS, "SIGBUS"},     {SIGFPE, "SIGFPE"},
+    {SIGKILL, "SIGKILL"},     {SIGUSR1, "SIGUSR1"}, {SIGSEGV, "SIGSEGV"},   {SIGUSR2, "SIGUSR2"},
+    {SIGPIPE, "SIGPIPE"},     {SIGALRM, "SIGALRM"}, {SIGTERM, "SIGTERM"},   {SIGCHLD, "SIGCHLD"},
+    {SIGCONT, "SIGCONT"},     {SIGSTOP, "SIGSTOP"}, {SIGTSTP, "SIGTSTP"},   {SIGTTIN, "SIGTTIN"},
+    {SIGTTOU, "SIGTTOU"},     {SIGURG, "SIGURG"},   {SIGXCPU, "SIGXCPU"},   {SIGXFSZ, "SIGXFSZ"},
+    {SIGVTALRM, "SIGVTALRM"}, {SIGPROF, "SIGPROF"}, {SIGWINCH, "SIGWINCH"}, {SIGIO, "SIGIO"},
+    {SIGSYS, "SIGSYS"},
 #ifdef SIGSTKFLT
-    case SIGSTKFLT:
-      return "SIGSTKFLT";
+    {SIGSTKFLT, "SIGSTKFLT"},
 #endif
-#if defined(SIGPWR) && (!defined(SIGINFO) || SIGPWR != SIGINFO)
-    case SIGPWR:
-      return "SIGPWR";
+#ifdef SIGPWR
+    {SIGPWR, "SIGPWR"},
 #endif
 #ifdef SIGEMT
-    case SIGEMT:
-      return "SIGEMT";
+    {SIGEMT, "SIGEMT"},
 #endif
 #ifdef SIGINFO
-    case SIGINFO:
-      return "SIGINFO";
+    {SIGINFO, "SIGINFO"},
 #endif
-    default:
-      return nullptr;
+};
+
+const char* signal_name(int signal) {
+  for (const SignalName& known : kSignalNames) {
+    if (known.number == signal) {
+      return known.name;
+    }
   }
+  return nullptr;
 }
 
 std::string signal_text(int signal) {
