@@ -51,9 +51,9 @@ TEST(LaunchPi, PutsOnlyTheVariablesThatAreKnown) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    const LaunchSpec spec =
+    const LaunchSpec launch =
         launch_pi(prefs_with("pi", {}), {worktree, main_repo, c.branch, c.quick_base});
-    EXPECT_EQ(spec.env, c.env);
+    EXPECT_EQ(launch.env, c.env);
   }
 }
 
@@ -68,10 +68,10 @@ TEST(LaunchPi, CopiesProgramArgumentsAndWorktree) {
   EXPECT_EQ(plain.cwd.native(), "/tmp/wt/feat-x");
 
   const core::AppPrefs custom = prefs_with("my agent --fast", {"--model", "x", "--model"});
-  const LaunchSpec spec = launch_pi(custom, {worktree, main_repo, "feat-x", std::nullopt});
-  EXPECT_EQ(spec.program, "my agent --fast");
-  EXPECT_EQ(spec.args, (std::vector<std::string>{"--model", "x", "--model"}));
-  EXPECT_EQ(spec, launch_pi(custom, {worktree, main_repo, "feat-x", std::nullopt}));
+  const LaunchSpec launch = launch_pi(custom, {worktree, main_repo, "feat-x", std::nullopt});
+  EXPECT_EQ(launch.program, "my agent --fast");
+  EXPECT_EQ(launch.args, (std::vector<std::string>{"--model", "x", "--model"}));
+  EXPECT_EQ(launch, launch_pi(custom, {worktree, main_repo, "feat-x", std::nullopt}));
 }
 
 TEST(LaunchPi, ShowsInvalidBytesAsReplacementButKeepsTheExactDirectory) {
@@ -79,13 +79,13 @@ TEST(LaunchPi, ShowsInvalidBytesAsReplacementButKeepsTheExactDirectory) {
       "/tmp/wt/caf\xFF"
       "e/";
   const std::filesystem::path main_repo = "/u/\xC3(src";
-  const LaunchSpec spec =
+  const LaunchSpec launch =
       launch_pi(prefs_with("pi", {}), {worktree, main_repo, std::nullopt, std::nullopt});
-  EXPECT_EQ(spec.cwd.native(), worktree.native());
-  EXPECT_EQ(spec.env.at("ORVO_WORKTREE"),
+  EXPECT_EQ(launch.cwd.native(), worktree.native());
+  EXPECT_EQ(launch.env.at("ORVO_WORKTREE"),
             "/tmp/wt/caf\xEF\xBF\xBD"
             "e/");
-  EXPECT_EQ(spec.env.at("ORVO_MAIN_REPO"), "/u/\xEF\xBF\xBD(src");
+  EXPECT_EQ(launch.env.at("ORVO_MAIN_REPO"), "/u/\xEF\xBF\xBD(src");
 }
 
 }  // namespace
