@@ -14,10 +14,10 @@ namespace orvo::store {
 class IoError {
  public:
   [[nodiscard]] static IoError os(int code) { return IoError(code); }
-  [[nodiscard]] static IoError invalid_utf8() { return IoError(0); }
+  [[nodiscard]] static IoError invalid_utf8() { return IoError(std::nullopt); }
 
   // The error number, or nullopt for content that is not UTF-8.
-  [[nodiscard]] std::optional<int> os_code() const;
+  [[nodiscard]] std::optional<int> os_code() const { return code_; }
 
   // "{description} (os error {n})", or "stream did not contain valid UTF-8".
   [[nodiscard]] std::string message() const;
@@ -27,8 +27,8 @@ class IoError {
   [[nodiscard]] std::string debug() const;
 
  private:
-  explicit IoError(int code) : code_(code) {}
-  int code_;
+  explicit IoError(std::optional<int> code) : code_(code) {}
+  std::optional<int> code_;
 };
 
 template <class T>

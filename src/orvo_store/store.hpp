@@ -40,6 +40,7 @@ class StoreError {
   [[nodiscard]] core::Error to_error() const;
 
  private:
+  // Alternatives in the order of Kind.
   using Payload = std::variant<IoError, JsonError, std::monostate>;
   explicit StoreError(Payload payload) : payload_(std::move(payload)) {}
   Payload payload_;
