@@ -1,30 +1,564 @@
 #include "orvo_core/log.hpp"
 
+#include <locale.h>
+#include <wctype.h>
+
+#include <array>
+#include <atomic>
 #include <cstdio>
+#include <cstdlib>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <utility>
+
+#include <fmt/format.h>
+#include <spdlog/formatter.h>
+#include <spdlog/sinks/stdout_sinks.h>
+#include <spdlog/spdlog.h>
+
+#include "orvo_sys/text.hpp"
 
 namespace orvo::core::log {
 namespace {
 
-bool g_enabled = false;
+constexpr std::string_view kLevelError =
+    "error parsing level filter: expected one of \"off\", \"error\", \"warn\", \"info\", "
+    "\"debug\", \"trace\", or a number 0-5";
+constexpr std::string_view kInvalidDirective = "invalid filter directive";
+
+// The targets of Orvo's own events; each gets its logger when diagnostics are switched on.
+constexpr std::array<std::string_view, 3> kTargets = {"orvo_store", "orvo_runtime::app",
+                                                      "orvo_ui::app"};
+
+// The code point at the start of `text` and its length in bytes. A malformed sequence counts as
+// one byte holding U+FFFD, so scanning always moves on.
+std::pair<char32_t, std::size_t> decode_utf8(std::string_view text) {
+  const auto lead = static_cast<unsigned char>(text[0]);
+  std::size_t length = 1;
+  char32_t cp = lead;
+  if (lead >= 0xF0) {
+    length = 4;
+    cp = lead & 0x07u;
+  } else if (lead >= 0xE0) {
+    length = 3;
+    cp = lead & 0x0Fu;
+  } else if (lead >= 0xC0) {
+    length = 2;
+    cp = lead & 0x1Fu;
+  } else if (lead >= 0x80) {
+    return {U'\uFFFD', 1};
+  }
+  if (length > text.size()) {
+    return {U'\uFFFD', 1};
+  }
+  for (std::size_t i = 1; i < length; ++i) {
+    const auto next = static_cast<unsigned char>(text[i]);
+    if ((next & 0xC0u) != 0x80u) {
+      return {U'\uFFFD', 1};
+    }
+    cp = (cp << 6) | (next & 0x3Fu);
+  }
+  return {cp, length};
+}
+
+// Unicode's White_Space characters, the set that directive pieces are trimmed of.
+bool is_white_space(char32_t cp) {
+  return (cp >= 0x09 && cp <= 0x0D) || cp == 0x20 || cp == 0x85 || cp == 0xA0 || cp == 0x1680 ||
+         (cp >= 0x2000 && cp <= 0x200A) || cp == 0x2028 || cp == 0x2029 || cp == 0x202F ||
+         cp == 0x205F || cp == 0x3000;
+}
+
+std::string_view trim_white_space(std::string_view text) {
+  while (!text.empty()) {
+    const auto [cp, length] = decode_utf8(text);
+    if (!is_white_space(cp)) {
+      break;
+    }
+    text.remove_prefix(length);
+  }
+  while (!text.empty()) {
+    std::size_t start = text.size() - 1;
+    while (start > 0 && text.size() - start < 4 &&
+           (static_cast<unsigned char>(text[start]) & 0xC0u) == 0x80u) {
+      --start;
+    }
+    const auto [cp, length] = decode_utf8(text.substr(start));
+    if (start + length != text.size() || !is_white_space(cp)) {
+      break;
+    }
+    text.remove_suffix(length);
+  }
+  return text;
+}
+
+// Unicode letters and digits, as the C library's UTF-8 locale classifies them; without such a
+// locale every non-ASCII character counts.
+bool is_alphanumeric(char32_t cp) {
+  if (cp < 0x80) {
+    return (cp >= '0' && cp <= '9') || (cp >= 'a' && cp <= 'z') || (cp >= 'A' && cp <= 'Z');
+  }
+  static const locale_t utf8 = newlocale(LC_CTYPE_MASK, "C.UTF-8", static_cast<locale_t>(0));
+  return utf8 == static_cast<locale_t>(0) || iswalnum_l(static_cast<wint_t>(cp), utf8) != 0;
+}
+
+bool equals_ascii_nocase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) {
+    return false;
+  }
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
+    if (lower(a[i]) != lower(b[i])) {
+      return false;
+    }
+  }
+  return true;
+}
+
+// A level name in any case, or an unsigned number (optionally with "+") from 0 (off) to 5
+// (trace).
+std::optional<LevelFilter> parse_level(std::string_view text) {
+  static constexpr std::array<std::pair<std::string_view, LevelFilter>, 6> kNames = {{
+      {"off", LevelFilter::Off},
+      {"error", LevelFilter::Error},
+      {"warn", LevelFilter::Warn},
+      {"info", LevelFilter::Info},
+      {"debug", LevelFilter::Debug},
+      {"trace", LevelFilter::Trace},
+  }};
+  std::string_view digits = text;
+  if (digits.starts_with('+')) {
+    digits.remove_prefix(1);
+  }
+  if (!digits.empty() && digits.find_first_not_of("0123456789") == std::string_view::npos) {
+    const std::size_t significant = digits.find_first_not_of('0');
+    if (significant == std::string_view::npos) {
+      return LevelFilter::Off;
+    }
+    if (digits.size() - significant == 1 && digits[significant] <= '5') {
+      return static_cast<LevelFilter>(digits[significant] - '0');
+    }
+    return std::nullopt;
+  }
+  for (const auto& [name, level] : kNames) {
+    if (equals_ascii_nocase(text, name)) {
+      return level;
+    }
+  }
+  return std::nullopt;
+}
+
+tl::unexpected<std::string> invalid() {
+  return tl::unexpected(std::string(kInvalidDirective));
+}
 
 }  // namespace
 
-void init(std::string_view /*raw*/, bool /*color*/) { g_enabled = true; }
+// A state machine over the piece with its surrounding white space trimmed. Its offsets are
+// positions in the trimmed text but cut the piece as given, so leading white space shifts every
+// cut: " b=debug" has the target " " and the level text "=debug". Only ASCII characters change
+// the state, so moving byte by byte sees the same transitions as moving by character.
+tl::expected<Directive, std::string> parse_directive(std::string_view piece) {
+  enum class State { Start, LevelOrTarget, Span, Field, Fields, Target, Level };
+  const std::string_view trimmed = trim_white_space(piece);
+  const auto cut = [piece](std::size_t from, std::size_t to) {
+    return std::string(piece.substr(from, to - from));
+  };
+  Directive directive;
+  State state = State::Start;
+  std::size_t start = 0;
+  for (std::size_t i = 0; i < trimmed.size(); ++i) {
+    const char c = trimmed[i];
+    switch (state) {
+      case State::Start:
+        if (c == '[') {
+          state = State::Span;
+          start = i + 1;
+          break;
+        }
+        if (c != '-' && c != ':' && c != '_' && !is_alphanumeric(decode_utf8(trimmed).first)) {
+          return invalid();
+        }
+        state = State::LevelOrTarget;
+        start = i;
+        break;
+      case State::LevelOrTarget:
+        if (c == '=' || c == '[') {
+          directive.target = cut(start, i);
+          state = c == '=' ? State::Level : State::Span;
+          start = i + 1;
+        }
+        break;
+      case State::Target:
+        if (c != '=') {
+          return invalid();
+        }
+        state = State::Level;
+        start = i + 1;
+        break;
+      case State::Span:
+        if (c == ']') {
+          directive.span = cut(start, i);
+          state = State::Target;
+        } else if (c == '{') {
+          if (i > start) {
+            directive.span = cut(start, i);
+          }
+          state = State::Field;
+          start = i + 1;
+        }
+        break;
+      case State::Field:
+        if (c == '}') {
+          if (i == start) {
+            return invalid();
+          }
+          directive.fields.push_back(cut(start, i));
+          state = State::Fields;
+        }
+        break;
+      case State::Fields:
+        if (c != ']') {
+          return invalid();
+        }
+        state = State::Target;
+        break;
+      case State::Level:
+        break;
+    }
+  }
+  switch (state) {
+    case State::LevelOrTarget: {
+      const std::string word(piece.substr(start));
+      if (const std::optional<LevelFilter> level = parse_level(word)) {
+        directive.level = *level;
+      } else {
+        directive.target = word;
+      }
+      return directive;
+    }
+    case State::Level: {
+      const std::string_view text = piece.substr(start);
+      if (text.empty()) {
+        return directive;
+      }
+      const std::optional<LevelFilter> level = parse_level(text);
+      if (!level) {
+        return tl::unexpected(std::string(kLevelError));
+      }
+      directive.level = *level;
+      return directive;
+    }
+    case State::Target:
+      return directive;
+    default:
+      return invalid();
+  }
+}
 
-bool enabled(Level level, std::string_view /*target*/) {
-  return g_enabled && level == Level::Error;
+Filter parse_filter(std::string_view raw) {
+  Filter filter;
+  while (true) {
+    const std::size_t comma = raw.find(',');
+    const std::string_view piece = raw.substr(0, comma);
+    if (!piece.empty()) {
+      tl::expected<Directive, std::string> directive = parse_directive(piece);
+      if (directive) {
+        filter.directives.push_back(std::move(*directive));
+      } else {
+        filter.complaints.push_back(fmt::format("ignoring `{}`: {}\n", piece, directive.error()));
+      }
+    }
+    if (comma == std::string_view::npos) {
+      break;
+    }
+    raw.remove_prefix(comma + 1);
+  }
+  if (filter.directives.empty()) {
+    Directive errors_only;
+    errors_only.level = LevelFilter::Error;
+    filter.directives.push_back(std::move(errors_only));
+  }
+  return filter;
+}
+
+LevelFilter level_for(const std::vector<Directive>& directives, std::string_view target) {
+  const Directive* best = nullptr;
+  std::size_t best_rank = 0;
+  for (const Directive& directive : directives) {
+    if (directive.span || !directive.fields.empty()) {
+      continue;
+    }
+    if (directive.target && !target.starts_with(*directive.target)) {
+      continue;
+    }
+    const std::size_t rank = directive.target ? directive.target->size() + 1 : 0;
+    if (best == nullptr || rank >= best_rank) {
+      best = &directive;
+      best_rank = rank;
+    }
+  }
+  return best == nullptr ? LevelFilter::Off : best->level;
+}
+
+namespace {
+
+constexpr std::string_view kReset = "\x1b[0m";
+constexpr std::string_view kDim = "\x1b[2m";
+constexpr std::string_view kItalic = "\x1b[3m";
+
+struct LevelLook {
+  std::string_view name;
+  std::string_view color;
+};
+
+// Indexed by `Level`.
+constexpr std::array<LevelLook, 5> kLevelLooks = {{
+    {"ERROR", "\x1b[31m"},
+    {" WARN", "\x1b[33m"},
+    {" INFO", "\x1b[32m"},
+    {"DEBUG", "\x1b[34m"},
+    {"TRACE", "\x1b[35m"},
+}};
+
+std::string utc_timestamp(std::chrono::system_clock::time_point time) {
+  using namespace std::chrono;
+  const auto micros = floor<microseconds>(time);
+  const auto day = floor<days>(micros);
+  const year_month_day date{day};
+  const hh_mm_ss clock{micros - day};
+  return fmt::format("{:04}-{:02}-{:02}T{:02}:{:02}:{:02}.{:06}Z", static_cast<int>(date.year()),
+                     static_cast<unsigned>(date.month()), static_cast<unsigned>(date.day()),
+                     clock.hours().count(), clock.minutes().count(), clock.seconds().count(),
+                     clock.subseconds().count());
+}
+
+// The message with the characters that start or alter terminal control sequences written as
+// escapes: ESC, BEL, BS, FF, DEL and the C1 controls U+0080 to U+009F.
+void append_sanitised(std::string& out, std::string_view message) {
+  for (std::size_t i = 0; i < message.size(); ++i) {
+    const auto byte = static_cast<unsigned char>(message[i]);
+    switch (byte) {
+      case 0x1B:
+        out += "\\x1b";
+        continue;
+      case 0x07:
+        out += "\\x07";
+        continue;
+      case 0x08:
+        out += "\\x08";
+        continue;
+      case 0x0C:
+        out += "\\x0c";
+        continue;
+      case 0x7F:
+        out += "\\x7f";
+        continue;
+      default:
+        break;
+    }
+    if (byte == 0xC2 && i + 1 < message.size()) {
+      const auto next = static_cast<unsigned char>(message[i + 1]);
+      if (next >= 0x80 && next <= 0x9F) {
+        out += fmt::format("\\u{{{:x}}}", next);
+        ++i;
+        continue;
+      }
+    }
+    out += message[i];
+  }
+}
+
+// Time, level and target up to the blank after the colon.
+std::string line_head(std::chrono::system_clock::time_point time, Level level,
+                      std::string_view target, bool color) {
+  const LevelLook& look = kLevelLooks[static_cast<std::size_t>(level)];
+  if (!color) {
+    return fmt::format("{} {} {}: ", utc_timestamp(time), look.name, target);
+  }
+  return fmt::format("{1}{0}{2} {3}{4}{2} {1}{5}{2}{1}:{2} ", utc_timestamp(time), kDim, kReset,
+                     look.color, look.name, target);
+}
+
+// The message and the fields.
+std::string line_body(std::string_view message, std::span<const Field> fields, bool color) {
+  std::string body;
+  append_sanitised(body, message);
+  for (const Field& field : fields) {
+    if (color) {
+      body += fmt::format(" {}{}{}{}={}{}", kItalic, field.name, kReset, kDim, kReset, field.value);
+    } else {
+      body += fmt::format(" {}={}", field.name, field.value);
+    }
+  }
+  return body;
+}
+
+}  // namespace
+
+std::string format_line(std::chrono::system_clock::time_point time, Level level,
+                        std::string_view target, std::string_view message,
+                        std::span<const Field> fields, bool color) {
+  return line_head(time, level, target, color) + line_body(message, fields, color) + "\n";
+}
+
+namespace {
+
+spdlog::level::level_enum to_spdlog(Level level) {
+  switch (level) {
+    case Level::Error:
+      return spdlog::level::err;
+    case Level::Warn:
+      return spdlog::level::warn;
+    case Level::Info:
+      return spdlog::level::info;
+    case Level::Debug:
+      return spdlog::level::debug;
+    case Level::Trace:
+      break;
+  }
+  return spdlog::level::trace;
+}
+
+spdlog::level::level_enum to_spdlog(LevelFilter filter) {
+  return filter == LevelFilter::Off ? spdlog::level::off
+                                    : to_spdlog(static_cast<Level>(static_cast<int>(filter) - 1));
+}
+
+Level from_spdlog(spdlog::level::level_enum level) {
+  switch (level) {
+    case spdlog::level::trace:
+      return Level::Trace;
+    case spdlog::level::debug:
+      return Level::Debug;
+    case spdlog::level::info:
+      return Level::Info;
+    case spdlog::level::warn:
+      return Level::Warn;
+    default:
+      return Level::Error;
+  }
+}
+
+// Writes each record as one diagnostic line: the record's payload is the line's body, already
+// laid out by `event`, so paths and other texts are never read as format strings.
+class LineFormatter final : public spdlog::formatter {
+ public:
+  explicit LineFormatter(bool color) : color_(color) {}
+
+  void format(const spdlog::details::log_msg& msg, spdlog::memory_buf_t& dest) override {
+    const std::string head =
+        line_head(msg.time, from_spdlog(msg.level),
+                  std::string_view(msg.logger_name.data(), msg.logger_name.size()), color_);
+    dest.append(head.data(), head.data() + head.size());
+    dest.append(msg.payload.data(), msg.payload.data() + msg.payload.size());
+    dest.push_back('\n');
+  }
+
+  [[nodiscard]] std::unique_ptr<spdlog::formatter> clone() const override {
+    return std::make_unique<LineFormatter>(color_);
+  }
+
+ private:
+  bool color_;
+};
+
+// Set once by `init`, read by every event afterwards.
+struct Diagnostics {
+  std::mutex mutex;
+  std::vector<Directive> directives;
+  bool color = false;
+  std::shared_ptr<spdlog::sinks::sink> sink;
+  std::map<std::string, std::shared_ptr<spdlog::logger>, std::less<>> loggers;
+};
+
+std::atomic<bool> g_on{false};
+
+// Never destroyed, so events from other static destructors still find it.
+Diagnostics& diagnostics() {
+  static Diagnostics* instance = new Diagnostics;
+  return *instance;
+}
+
+// The logger of `target`, made and registered on first use; needs the mutex.
+std::shared_ptr<spdlog::logger> logger_locked(Diagnostics& state, std::string_view target) {
+  if (const auto it = state.loggers.find(target); it != state.loggers.end()) {
+    return it->second;
+  }
+  auto logger = std::make_shared<spdlog::logger>(std::string(target), state.sink);
+  logger->set_formatter(std::make_unique<LineFormatter>(state.color));
+  logger->set_level(to_spdlog(level_for(state.directives, target)));
+  if (spdlog::get(logger->name()) == nullptr) {
+    spdlog::register_logger(logger);
+  }
+  state.loggers.emplace(std::string(target), logger);
+  return logger;
+}
+
+}  // namespace
+
+void init(std::string_view raw, bool color) {
+  Diagnostics& state = diagnostics();
+  const std::lock_guard lock(state.mutex);
+  if (g_on.load(std::memory_order_acquire)) {
+    return;
+  }
+  Filter filter = parse_filter(raw);
+  for (const std::string& complaint : filter.complaints) {
+    std::fputs(complaint.c_str(), stderr);
+  }
+  state.directives = std::move(filter.directives);
+  state.color = color;
+  state.sink = std::make_shared<spdlog::sinks::stderr_sink_mt>();
+  for (const std::string_view target : kTargets) {
+    (void)logger_locked(state, target);
+  }
+  g_on.store(true, std::memory_order_release);
+}
+
+std::optional<Settings> settings_from_env() {
+  const char* raw = std::getenv("RUST_LOG");
+  if (raw == nullptr) {
+    return std::nullopt;
+  }
+  const char* no_color = std::getenv("NO_COLOR");
+  return Settings{
+      .filter = sys::is_valid_utf8(raw) ? std::string(raw) : std::string(),
+      .color = no_color == nullptr || *no_color == '\0' || !sys::is_valid_utf8(no_color),
+  };
+}
+
+bool init_from_env() {
+  const std::optional<Settings> settings = settings_from_env();
+  if (!settings) {
+    return false;
+  }
+  init(settings->filter, settings->color);
+  return true;
+}
+
+bool enabled(Level level, std::string_view target) {
+  return g_on.load(std::memory_order_acquire) &&
+         admits(level_for(diagnostics().directives, target), level);
 }
 
 void event(Level level, std::string_view target, std::string_view message,
            std::initializer_list<Field> fields) {
-  if (!enabled(level, target)) {
+  if (!g_on.load(std::memory_order_acquire)) {
     return;
   }
-  std::string line = std::string(target) + ": " + std::string(message);
-  for (const Field& f : fields) {
-    line += " " + std::string(f.name) + "=" + f.value;
+  Diagnostics& state = diagnostics();
+  std::shared_ptr<spdlog::logger> logger;
+  {
+    const std::lock_guard lock(state.mutex);
+    logger = logger_locked(state, target);
   }
-  std::fprintf(stderr, "%s\n", line.c_str());
+  if (!logger->should_log(to_spdlog(level))) {
+    return;
+  }
+  const std::string body =
+      line_body(message, std::span<const Field>(fields.begin(), fields.size()), state.color);
+  logger->log(to_spdlog(level), spdlog::string_view_t(body.data(), body.size()));
 }
 
 }  // namespace orvo::core::log

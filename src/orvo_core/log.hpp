@@ -1,12 +1,26 @@
 #pragma once
 
+#include <chrono>
 #include <initializer_list>
+#include <optional>
+#include <span>
 #include <string>
 #include <string_view>
+#include <vector>
+
+#include <tl/expected.hpp>
 
 namespace orvo::core::log {
 
 enum class Level { Error, Warn, Info, Debug, Trace };
+
+// The most verbose level let through; `Off` lets nothing through.
+enum class LevelFilter { Off, Error, Warn, Info, Debug, Trace };
+
+// Whether `filter` lets events of `level` through.
+[[nodiscard]] constexpr bool admits(LevelFilter filter, Level level) {
+  return static_cast<int>(level) < static_cast<int>(filter);
+}
 
 // One `name=value` field of a diagnostic event; the value is written as plain text.
 struct Field {
@@ -14,11 +28,64 @@ struct Field {
   std::string value;
 };
 
+// One RUST_LOG directive: a level for the events whose target begins with `target`, or for all
+// events when it has none. A directive that also names a span or fields selects events inside
+// such spans; Orvo records no spans, so those directives are valid but enable nothing.
+struct Directive {
+  std::optional<std::string> target;
+  std::optional<std::string> span;
+  std::vector<std::string> fields;
+  LevelFilter level = LevelFilter::Trace;
+
+  bool operator==(const Directive&) const = default;
+};
+
+// One comma-separated piece of RUST_LOG read as a directive: a level ("off" to "trace" in any
+// case, or 0 to 5), a target, "target=level", or a span filter "target[span{field}]=level".
+// Fails with the reason text of the "ignoring" line.
+[[nodiscard]] tl::expected<Directive, std::string> parse_directive(std::string_view piece);
+
+// The directives of a whole RUST_LOG value, and one line "ignoring `{piece}`: {reason}\n" per
+// piece that did not parse. Empty pieces are skipped; when no piece is valid the one directive
+// is level error for all events.
+struct Filter {
+  std::vector<Directive> directives;
+  std::vector<std::string> complaints;
+};
+[[nodiscard]] Filter parse_filter(std::string_view raw);
+
+// The level the directives let through for events of `target`: that of the matching directive
+// with the longest target (a directive without target matches every event and comes last; of
+// equal ones the later wins); `Off` when none matches.
+[[nodiscard]] LevelFilter level_for(const std::vector<Directive>& directives,
+                                    std::string_view target);
+
+// One diagnostic line, "{time} {LEVEL} {target}: {message} {name}={value}…\n", the time in UTC
+// with microseconds, the level five wide; with `color`, in ANSI colours and styles. Control
+// characters in the message that could drive a terminal are written as escapes.
+[[nodiscard]] std::string format_line(std::chrono::system_clock::time_point time, Level level,
+                                      std::string_view target, std::string_view message,
+                                      std::span<const Field> fields, bool color);
+
 // Switches diagnostics on for this process: events go to standard error, filtered by the
-// directives of RUST_LOG (`raw`), coloured unless NO_COLOR is non-empty. Directives that do
-// not parse are reported on standard error and skipped. Until this is called every event is
-// dropped.
+// directives of RUST_LOG (`raw`), coloured when `color` is set. Directives that do not parse are
+// reported on standard error and skipped. Until this is called every event is dropped; later
+// calls change nothing.
 void init(std::string_view raw, bool color);
+
+// What the environment asks of diagnostics: nothing when RUST_LOG is absent; else its value as
+// the filter (empty when it is not valid UTF-8), with colours unless NO_COLOR holds non-empty
+// valid UTF-8.
+struct Settings {
+  std::string filter;
+  bool color = true;
+
+  bool operator==(const Settings&) const = default;
+};
+[[nodiscard]] std::optional<Settings> settings_from_env();
+
+// Calls `init` with the settings of the environment, if any; returns whether diagnostics are on.
+bool init_from_env();
 
 // Whether an event of `level` for `target` would be written.
 [[nodiscard]] bool enabled(Level level, std::string_view target);

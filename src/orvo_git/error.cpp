@@ -1,0 +1,221 @@
+#include "orvo_git/error.hpp"
+
+#include <cerrno>
+#include <cstdint>
+#include <string_view>
+
+#include <fmt/format.h>
+
+namespace orvo::git {
+namespace {
+
+struct ErrnoKind {
+  int code;
+  std::string_view kind;
+};
+
+// The category names diagnostics show for operating-system error numbers.
+constexpr ErrnoKind kErrnoKinds[] = {
+    {ENOENT, "NotFound"},
+    {EACCES, "PermissionDenied"},
+    {EPERM, "PermissionDenied"},
+    {EEXIST, "AlreadyExists"},
+    {ENOTDIR, "NotADirectory"},
+    {EISDIR, "IsADirectory"},
+    {ENOTEMPTY, "DirectoryNotEmpty"},
+    {EROFS, "ReadOnlyFilesystem"},
+    {ELOOP, "FilesystemLoop"},
+    {ENAMETOOLONG, "InvalidFilename"},
+    {EINVAL, "InvalidInput"},
+    {EINTR, "Interrupted"},
+    {ENOSPC, "StorageFull"},
+    {EDQUOT, "FilesystemQuotaExceeded"},
+    {EFBIG, "FileTooLarge"},
+    {EBUSY, "ResourceBusy"},
+    {ETXTBSY, "ExecutableFileBusy"},
+    {EXDEV, "CrossesDevices"},
+    {EMLINK, "TooManyLinks"},
+    {E2BIG, "ArgumentListTooLong"},
+    {ENOMEM, "OutOfMemory"},
+    {EPIPE, "BrokenPipe"},
+    {EAGAIN, "WouldBlock"},
+    {ETIMEDOUT, "TimedOut"},
+    {ENOSYS, "Unsupported"},
+    {EDEADLK, "Deadlock"},
+    {ESTALE, "StaleNetworkFileHandle"},
+};
+
+std::string_view errno_kind(int code) {
+  for (const ErrnoKind& known : kErrnoKinds) {
+    if (known.code == code) {
+      return known.kind;
+    }
+  }
+  return "Uncategorized";
+}
+
+// A text quoted the way diagnostics show strings: quotes, backslashes and control characters
+// escaped, everything else as it is.
+std::string quoted(std::string_view text) {
+  std::string out = "\"";
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const auto byte = static_cast<std::uint8_t>(text[i]);
+    switch (byte) {
+      case '"':
+        out += "\\\"";
+        break;
+      case '\\':
+        out += "\\\\";
+        break;
+      case '\t':
+        out += "\\t";
+        break;
+      case '\n':
+        out += "\\n";
+        break;
+      case '\r':
+        out += "\\r";
+        break;
+      case '\0':
+        out += "\\0";
+        break;
+      default:
+        if (byte < 0x20 || byte == 0x7F) {
+          out += fmt::format("\\u{{{:x}}}", byte);
+        } else if (byte == 0xC2 && i + 1 < text.size() &&
+                   static_cast<std::uint8_t>(text[i + 1]) < 0xA0) {
+          // U+0080 to U+009F, the C1 control characters: the second byte is the code point.
+          out += fmt::format("\\u{{{:x}}}", static_cast<std::uint8_t>(text[i + 1]));
+          ++i;
+        } else {
+          out += static_cast<char>(byte);
+        }
+    }
+  }
+  return out + "\"";
+}
+
+std::string os_description(const sys::OsError& os) {
+  std::string text = os.message();
+  const std::string suffix = fmt::format(" (os error {})", os.code);
+  if (text.ends_with(suffix)) {
+    text.resize(text.size() - suffix.size());
+  }
+  return text;
+}
+
+struct Field {
+  std::string_view name;
+  std::string value;
+};
+
+// `Name { a: 1, b: 2 }`, or one field per line indented by `depth` levels when `pretty`.
+std::string braced(std::string_view name, const std::vector<Field>& fields, bool pretty,
+                   int depth) {
+  if (!pretty) {
+    std::string out = fmt::format("{} {{ ", name);
+    for (std::size_t i = 0; i < fields.size(); ++i) {
+      out += fmt::format("{}{}: {}", i == 0 ? "" : ", ", fields[i].name, fields[i].value);
+    }
+    return out + " }";
+  }
+  const std::string inner(static_cast<std::size_t>(4 * (depth + 1)), ' ');
+  std::string out = fmt::format("{} {{\n", name);
+  for (const Field& field : fields) {
+    out += fmt::format("{}{}: {},\n", inner, field.name, field.value);
+  }
+  return out + std::string(static_cast<std::size_t>(4 * depth), ' ') + "}";
+}
+
+// `Name(value)`, or the value on its own indented line when `pretty`.
+std::string tuple(std::string_view name, const std::string& value, bool pretty) {
+  if (!pretty) {
+    return fmt::format("{}({})", name, value);
+  }
+  return fmt::format("{}(\n    {},\n)", name, value);
+}
+
+std::string os_debug(const sys::OsError& os, bool pretty) {
+  return braced("Os",
+                {{"code", std::to_string(os.code)},
+                 {"kind", std::string(errno_kind(os.code))},
+                 {"message", quoted(os_description(os))}},
+                pretty, 1);
+}
+
+}  // namespace
+
+GitError GitError::git_not_found() {
+  return GitError(Kind::GitNotFound, {}, 0, {});
+}
+
+GitError GitError::not_a_repo(std::string text) {
+  return GitError(Kind::NotARepo, std::move(text), 0, {});
+}
+
+GitError GitError::command_failed(int status, std::string stderr_text) {
+  return GitError(Kind::CommandFailed, std::move(stderr_text), status, {});
+}
+
+GitError GitError::io(sys::OsError error) {
+  return GitError(Kind::Io, {}, 0, error);
+}
+
+GitError GitError::other(std::string text) {
+  return GitError(Kind::Other, std::move(text), 0, {});
+}
+
+std::optional<sys::OsError> GitError::source() const {
+  if (kind_ == Kind::Io) {
+    return os_;
+  }
+  return std::nullopt;
+}
+
+std::string GitError::message() const {
+  switch (kind_) {
+    case Kind::GitNotFound:
+      return "git not found on PATH";
+    case Kind::NotARepo:
+      return fmt::format("not a git repository: {}", text_);
+    case Kind::CommandFailed:
+      return fmt::format("git failed ({}): {}", status_, text_);
+    case Kind::Io:
+      return fmt::format("io: {}", os_.message());
+    case Kind::Other:
+      return text_;
+  }
+  return text_;
+}
+
+std::string GitError::debug(bool pretty) const {
+  switch (kind_) {
+    case Kind::GitNotFound:
+      return "GitNotFound";
+    case Kind::NotARepo:
+      return tuple("NotARepo", quoted(text_), pretty);
+    case Kind::CommandFailed:
+      return braced("CommandFailed",
+                    {{"status", std::to_string(status_)}, {"stderr", quoted(text_)}}, pretty, 0);
+    case Kind::Io:
+      return tuple("Io", os_debug(os_, pretty), pretty);
+    case Kind::Other:
+      return tuple("Other", quoted(text_), pretty);
+  }
+  return {};
+}
+
+core::Error GitError::to_error() const {
+  std::vector<std::string> causes;
+  if (const auto cause = source()) {
+    causes.push_back(cause->message());
+  }
+  return core::Error(message(), std::move(causes));
+}
+
+bool operator==(const GitError& a, const GitError& b) {
+  return a.kind_ == b.kind_ && a.text_ == b.text_ && a.status_ == b.status_ &&
+         a.os_.code == b.os_.code;
+}
+
+}  // namespace orvo::git

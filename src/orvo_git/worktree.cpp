@@ -1,0 +1,150 @@
+#include "orvo_git/worktree.hpp"
+
+#include <optional>
+
+#include "orvo_core/path.hpp"
+#include "orvo_git/exec.hpp"
+#include "orvo_git/text.hpp"
+#include "orvo_sys/fs.hpp"
+
+namespace orvo::git {
+namespace {
+
+constexpr std::string_view kWorktreeLabel = "worktree ";
+constexpr std::string_view kBranchLabel = "branch ";
+constexpr std::string_view kLocalBranchPrefix = "refs/heads/";
+
+// Decides which records are the main worktree. When the main path resolves, a record is main
+// exactly when it resolves to the same directory; otherwise the first record and those spelled
+// like the main path are. The main path is resolved once, each record's path at most once.
+class MainMatcher {
+ public:
+  explicit MainMatcher(const std::filesystem::path& main_path)
+      : main_path_(main_path), canonical_main_(sys::canonicalize(main_path)) {}
+
+  [[nodiscard]] bool is_main(const std::filesystem::path& path, bool first) const {
+    if (canonical_main_) {
+      const auto canonical = sys::canonicalize(path);
+      return canonical && core::same_path(*canonical, *canonical_main_);
+    }
+    return first || core::same_path(path, main_path_);
+  }
+
+ private:
+  const std::filesystem::path& main_path_;
+  tl::expected<std::filesystem::path, sys::OsError> canonical_main_;
+};
+
+// The record being read, with the lines seen since the last one was added.
+struct Pending {
+  std::optional<std::string_view> path;
+  std::optional<std::string_view> branch;
+  bool bare = false;
+  bool locked = false;
+  bool detached = false;
+};
+
+class PorcelainReader {
+ public:
+  explicit PorcelainReader(const std::filesystem::path& main_path) : matcher_(main_path) {}
+
+  void read(std::string_view line) {
+    if (line.empty()) {
+      flush();
+    } else if (line.starts_with(kWorktreeLabel)) {
+      if (pending_.path) {
+        flush();
+      }
+      pending_.path = line.substr(kWorktreeLabel.size());
+    } else if (line.starts_with(kBranchLabel)) {
+      std::string_view branch = line.substr(kBranchLabel.size());
+      if (branch.starts_with(kLocalBranchPrefix)) {
+        branch.remove_prefix(kLocalBranchPrefix.size());
+      }
+      pending_.branch = branch;
+    } else if (line == "bare") {
+      pending_.bare = true;
+    } else if (line == "detached") {
+      pending_.detached = true;
+    } else if (line.starts_with("locked")) {
+      pending_.locked = true;
+    }
+  }
+
+  // Adds the pending record, if it has a path, and starts afresh.
+  void flush() {
+    if (pending_.path) {
+      core::WorktreeView view;
+      view.path = std::filesystem::path(std::string(*pending_.path));
+      view.is_main = matcher_.is_main(view.path, views_.empty());
+      if (!pending_.detached && pending_.branch) {
+        view.branch = std::string(*pending_.branch);
+      }
+      view.locked = pending_.locked;
+      view.bare = pending_.bare;
+      views_.push_back(std::move(view));
+    }
+    pending_ = Pending{};
+  }
+
+  [[nodiscard]] std::vector<core::WorktreeView> take() { return std::move(views_); }
+
+ private:
+  MainMatcher matcher_;
+  Pending pending_;
+  std::vector<core::WorktreeView> views_;
+};
+
+}  // namespace
+
+std::vector<core::WorktreeView> parse_porcelain(std::string_view output,
+                                                const std::filesystem::path& main_path) {
+  PorcelainReader reader(main_path);
+  for (std::string_view line : split_lines(output)) {
+    reader.read(line);
+  }
+  reader.flush();
+  return reader.take();
+}
+
+GitResult<std::vector<core::WorktreeView>> list_worktrees(const std::filesystem::path& main_path) {
+  return git(main_path, {"worktree", "list", "--porcelain"}).map([&](const std::string& output) {
+    return parse_porcelain(output, main_path);
+  });
+}
+
+GitResult<void> create_worktree(const std::filesystem::path& main_path,
+                                const std::filesystem::path& target, const std::string& branch,
+                                const std::string& base, bool new_branch) {
+  if (sys::path_exists(target)) {
+    return tl::unexpected(GitError::other("path already exists: " + core::display(target)));
+  }
+  if (const auto parent = sys::parent(target)) {
+    if (const auto made = sys::create_dir_all(*parent); !made) {
+      return tl::unexpected(GitError::io(made.error()));
+    }
+  }
+  const std::string target_text = core::display(target);
+  if (new_branch) {
+    return git_ok(main_path, {"worktree", "add", "-b", branch, target_text, base});
+  }
+  return git_ok(main_path, {"worktree", "add", target_text, branch});
+}
+
+GitResult<void> remove_worktree(const std::filesystem::path& main_path,
+                                const std::filesystem::path& worktree, bool force) {
+  std::vector<std::string> args{"worktree", "remove"};
+  if (force) {
+    args.emplace_back("--force");
+  }
+  args.push_back(core::display(worktree));
+  return git_ok(main_path, args);
+}
+
+GitResult<std::filesystem::path> repo_toplevel(const std::filesystem::path& dir) {
+  return git(dir, {"rev-parse", "--show-toplevel"}).map([](const std::string& output) {
+    return std::filesystem::path(std::string(trim_white_space(output)));
+  });
+}
+
+}  // namespace orvo::git

@@ -1,0 +1,45 @@
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "orvo_core/model.hpp"
+#include "orvo_git/error.hpp"
+
+namespace orvo::git {
+
+// The worktrees of git's porcelain listing, in the listing's order: path, branch (short when
+// under refs/heads/, absent when detached), locked and bare flags. Marked main: when `main_path`
+// resolves (realpath), exactly the records that resolve to the same directory; otherwise the
+// first record and every record whose path equals `main_path` component by component. Never
+// fails: lines it does not know are ignored. Touches the disk only to resolve paths.
+[[nodiscard]] std::vector<core::WorktreeView> parse_porcelain(
+    std::string_view output, const std::filesystem::path& main_path);
+
+// The worktrees of the repository at `main_path`, from `git worktree list --porcelain`. Fails
+// with git's error.
+[[nodiscard]] GitResult<std::vector<core::WorktreeView>> list_worktrees(
+    const std::filesystem::path& main_path);
+
+// Adds a worktree at `target`: with `new_branch`, on a new branch `branch` made from `base`,
+// otherwise on the existing `branch`. Fails with `Other` "path already exists: {}" (before
+// anything is changed) when `target` exists, with `Io` when its parent directories cannot be
+// made (those made stay), and with git's error otherwise.
+[[nodiscard]] GitResult<void> create_worktree(const std::filesystem::path& main_path,
+                                              const std::filesystem::path& target,
+                                              const std::string& branch, const std::string& base,
+                                              bool new_branch);
+
+// Has git remove the worktree at `worktree` (with --force when `force`). Fails with git's error,
+// for example when the worktree has changes and `force` is not set.
+[[nodiscard]] GitResult<void> remove_worktree(const std::filesystem::path& main_path,
+                                              const std::filesystem::path& worktree, bool force);
+
+// The root of the repository that contains `dir`, as git reports it (trimmed, not resolved
+// further). Fails with git's error, e.g. `CommandFailed` outside any repository and `NotARepo`
+// when `dir` does not exist.
+[[nodiscard]] GitResult<std::filesystem::path> repo_toplevel(const std::filesystem::path& dir);
+
+}  // namespace orvo::git

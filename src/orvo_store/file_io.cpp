@@ -1,0 +1,214 @@
+#include "orvo_store/file_io.hpp"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <fmt/format.h>
+
+#include <atomic>
+#include <cerrno>
+#include <utility>
+
+#include "orvo_sys/os_error.hpp"
+#include "orvo_sys/text.hpp"
+
+namespace orvo::store {
+namespace {
+
+constexpr std::string_view kInvalidUtf8 = "stream did not contain valid UTF-8";
+
+tl::unexpected<IoError> last_error() {
+  return tl::unexpected(IoError::os(errno));
+}
+
+bool is_dir(const std::filesystem::path& path) {
+  struct stat st {};
+  return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+// mkdir that also accepts an existing directory; returns 0 or the error number.
+int make_dir(const std::filesystem::path& dir) {
+  if (::mkdir(dir.c_str(), 0777) == 0) {
+    return 0;
+  }
+  const int error = errno;
+  return error != ENOENT && is_dir(dir) ? 0 : error;
+}
+
+// Closes `fd` on every way out unless released.
+class FdGuard {
+ public:
+  explicit FdGuard(int fd) : fd_(fd) {}
+  ~FdGuard() {
+    if (fd_ >= 0) {
+      ::close(fd_);
+    }
+  }
+  FdGuard(const FdGuard&) = delete;
+  FdGuard& operator=(const FdGuard&) = delete;
+  [[nodiscard]] int get() const { return fd_; }
+  [[nodiscard]] int release() { return std::exchange(fd_, -1); }
+
+ private:
+  int fd_;
+};
+
+IoResult<void> write_all(int fd, std::string_view content) {
+  while (!content.empty()) {
+    const ssize_t n = ::write(fd, content.data(), content.size());
+    if (n < 0) {
+      if (errno == EINTR) {
+        continue;
+      }
+      return last_error();
+    }
+    content.remove_prefix(static_cast<std::size_t>(n));
+  }
+  return {};
+}
+
+// Creates a fresh file beside `file` that no other writer uses, open for writing.
+IoResult<std::pair<std::filesystem::path, int>> create_temp_beside(
+    const std::filesystem::path& file) {
+  static std::atomic<unsigned> counter{0};
+  constexpr int kAttempts = 100;
+  for (int attempt = 0; attempt < kAttempts; ++attempt) {
+    std::filesystem::path temp = file;
+    temp.replace_filename(
+        fmt::format(".{}.{}.{}.tmp", file.filename().string(), ::getpid(), counter.fetch_add(1)));
+    const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd >= 0) {
+      return std::pair(std::move(temp), fd);
+    }
+    if (errno != EEXIST) {
+      return last_error();
+    }
+  }
+  return tl::unexpected(IoError::os(EEXIST));
+}
+
+// Writes `content` into the open temporary file and makes it durable, with the permission bits
+// of the file it will replace when that exists.
+IoResult<void> fill_temp(int fd, const std::filesystem::path& file, std::string_view content) {
+  struct stat old {};
+  if (::stat(file.c_str(), &old) == 0 && ::fchmod(fd, old.st_mode & 07777) != 0) {
+    return last_error();
+  }
+  if (auto written = write_all(fd, content); !written) {
+    return written;
+  }
+  if (::fsync(fd) != 0) {
+    return last_error();
+  }
+  return {};
+}
+
+// The new content is already in place when this runs; a directory that cannot be synced only
+// leaves the rename's durability to the file system's own schedule.
+void sync_dir(const std::filesystem::path& dir) {
+  const int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd >= 0) {
+    ::fsync(fd);
+    ::close(fd);
+  }
+}
+
+}  // namespace
+
+std::string IoError::message() const {
+  return code_ ? sys::OsError{*code_}.message() : std::string(kInvalidUtf8);
+}
+
+std::string IoError::debug() const {
+  if (!code_) {
+    return fmt::format("Error {{ kind: InvalidData, message: \"{}\" }}", kInvalidUtf8);
+  }
+  std::string description = sys::OsError{*code_}.message();
+  description.erase(description.rfind(" (os error "));
+  return fmt::format("Os {{ code: {}, message: \"{}\" }}", *code_, description);
+}
+
+IoResult<void> create_dir_all(const std::filesystem::path& dir) {
+  if (dir.empty()) {
+    return {};
+  }
+  const int first = make_dir(dir);
+  if (first != ENOENT) {
+    return first == 0 ? IoResult<void>{} : tl::unexpected(IoError::os(first));
+  }
+  const std::filesystem::path parent = dir.parent_path();
+  if (parent == dir) {
+    return tl::unexpected(IoError::os(first));
+  }
+  if (auto made = create_dir_all(parent); !made) {
+    return made;
+  }
+  const int second = make_dir(dir);
+  return second == 0 ? IoResult<void>{} : tl::unexpected(IoError::os(second));
+}
+
+IoResult<bool> file_exists(const std::filesystem::path& file) {
+  struct stat st {};
+  if (::stat(file.c_str(), &st) == 0) {
+    return true;
+  }
+  if (errno == ENOENT) {
+    return false;
+  }
+  return last_error();
+}
+
+IoResult<std::string> read_text(const std::filesystem::path& file) {
+  const FdGuard fd(::open(file.c_str(), O_RDONLY | O_CLOEXEC));
+  if (fd.get() < 0) {
+    return last_error();
+  }
+  std::string content;
+  struct stat st {};
+  if (::fstat(fd.get(), &st) == 0 && st.st_size > 0) {
+    content.reserve(static_cast<std::size_t>(st.st_size));
+  }
+  char chunk[8192];
+  for (;;) {
+    const ssize_t n = ::read(fd.get(), chunk, sizeof chunk);
+    if (n < 0) {
+      if (errno == EINTR) {
+        continue;
+      }
+      return last_error();
+    }
+    if (n == 0) {
+      break;
+    }
+    content.append(chunk, static_cast<std::size_t>(n));
+  }
+  if (!sys::is_valid_utf8(content)) {
+    return tl::unexpected(IoError::invalid_utf8());
+  }
+  return content;
+}
+
+IoResult<void> replace_file(const std::filesystem::path& file, std::string_view content) {
+  auto temp = create_temp_beside(file);
+  if (!temp) {
+    return tl::unexpected(temp.error());
+  }
+  const auto& [temp_path, raw_fd] = *temp;
+  FdGuard fd(raw_fd);
+  auto result = fill_temp(fd.get(), file, content);
+  if (result && ::close(fd.release()) != 0) {
+    result = last_error();
+  }
+  if (result && ::rename(temp_path.c_str(), file.c_str()) != 0) {
+    result = last_error();
+  }
+  if (!result) {
+    ::unlink(temp_path.c_str());
+    return result;
+  }
+  sync_dir(file.has_parent_path() ? file.parent_path() : std::filesystem::path("."));
+  return {};
+}
+
+}  // namespace orvo::store

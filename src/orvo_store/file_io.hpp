@@ -1,0 +1,56 @@
+#pragma once
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include <tl/expected.hpp>
+
+namespace orvo::store {
+
+// An input/output failure: an operating-system error number, or a file whose content is not
+// UTF-8 text.
+class IoError {
+ public:
+  [[nodiscard]] static IoError os(int code) { return IoError(code); }
+  [[nodiscard]] static IoError invalid_utf8() { return IoError(std::nullopt); }
+
+  // The error number, or nullopt for content that is not UTF-8.
+  [[nodiscard]] std::optional<int> os_code() const { return code_; }
+
+  // "{description} (os error {n})", or "stream did not contain valid UTF-8".
+  [[nodiscard]] std::string message() const;
+
+  // `Os { code: 2, message: "No such file or directory" }`, or
+  // `Error { kind: InvalidData, message: "stream did not contain valid UTF-8" }`.
+  [[nodiscard]] std::string debug() const;
+
+ private:
+  explicit IoError(std::optional<int> code) : code_(code) {}
+  std::optional<int> code_;
+};
+
+template <class T>
+using IoResult = tl::expected<T, IoError>;
+
+// Creates `dir` and every missing ancestor (mode 0777 before the umask); an existing directory
+// is fine. Fails with the first error that is not "already a directory".
+[[nodiscard]] IoResult<void> create_dir_all(const std::filesystem::path& dir);
+
+// Whether `file` exists (symbolic links followed). Only "not found" counts as absence; any other
+// failure to examine it is an error.
+[[nodiscard]] IoResult<bool> file_exists(const std::filesystem::path& file);
+
+// The whole content of `file`, which must be UTF-8 text. Fails on any read error and with
+// IoError::invalid_utf8() for other content.
+[[nodiscard]] IoResult<std::string> read_text(const std::filesystem::path& file);
+
+// Replaces `file` with `content` so that it holds either the old or the whole new content: the
+// text goes to a fresh temporary file in the same directory, is flushed to disk, keeps the old
+// file's permission bits (a new file gets 0666 before the umask) and is renamed over `file`. On
+// failure the temporary file is removed and `file` is untouched.
+[[nodiscard]] IoResult<void> replace_file(const std::filesystem::path& file,
+                                          std::string_view content);
+
+}  // namespace orvo::store

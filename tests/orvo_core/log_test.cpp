@@ -1,0 +1,343 @@
+#include "orvo_core/log.hpp"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <regex>
+
+#include "support/temp_dir.hpp"
+
+namespace orvo::core::log {
+namespace {
+
+constexpr std::string_view kLevelError =
+    "error parsing level filter: expected one of \"off\", \"error\", \"warn\", \"info\", "
+    "\"debug\", \"trace\", or a number 0-5";
+constexpr std::string_view kInvalid = "invalid filter directive";
+
+Directive make(std::optional<std::string> target, LevelFilter level,
+               std::optional<std::string> span = std::nullopt,
+               std::vector<std::string> fields = {}) {
+  return Directive{std::move(target), std::move(span), std::move(fields), level};
+}
+
+TEST(ParseDirective, ReadsLevelsTargetsAndSpanFilters) {
+  using L = LevelFilter;
+  struct Case {
+    std::string_view piece;
+    Directive directive;
+  };
+  const Case cases[] = {
+      {"info", make(std::nullopt, L::Info)},
+      {"INFO", make(std::nullopt, L::Info)},
+      {"Off", make(std::nullopt, L::Off)},
+      {"3", make(std::nullopt, L::Info)},
+      {"0", make(std::nullopt, L::Off)},
+      {"5", make(std::nullopt, L::Trace)},
+      {"0001", make(std::nullopt, L::Error)},
+      // A word that is no level is a target, enabled at every level.
+      {"foo", make("foo", L::Trace)},
+      {"warning", make("warning", L::Trace)},
+      {"6", make("6", L::Trace)},
+      {"foo.bar", make("foo.bar", L::Trace)},
+      {"a b", make("a b", L::Trace)},
+      {"\xC3\xA9", make("\xC3\xA9", L::Trace)},
+      {"-x", make("-x", L::Trace)},
+      {"orvo_store=info", make("orvo_store", L::Info)},
+      {"a::b=WARN", make("a::b", L::Warn)},
+      {"x=+2", make("x", L::Warn)},
+      {"info=", make("info", L::Trace)},
+      {"foo=", make("foo", L::Trace)},
+      {"[span]", make(std::nullopt, L::Trace, "span")},
+      {"[span]=info", make(std::nullopt, L::Info, "span")},
+      {"foo[bar]=debug", make("foo", L::Debug, "bar")},
+      {"foo[{x}]", make("foo", L::Trace, std::nullopt, {"x"})},
+      {"[s{a=1}]=warn", make(std::nullopt, L::Warn, "s", {"a=1"})},
+      // Trimmed for the walk, cut untrimmed: the surrounding blanks stay in the target.
+      {"info ", make("info ", L::Trace)},
+      {" info", make(" info", L::Trace)},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.piece);
+    const auto directive = parse_directive(c.piece);
+    ASSERT_TRUE(directive.has_value()) << directive.error();
+    EXPECT_EQ(*directive, c.directive);
+  }
+}
+
+TEST(ParseDirective, RefusesMalformedPiecesWithTheirReason) {
+  struct Case {
+    std::string_view piece;
+    std::string_view reason;
+  };
+  const Case cases[] = {
+      {"foo=bar", kLevelError},
+      {"a=info=debug", kLevelError},
+      {"x=6", kLevelError},
+      {" b=debug", kLevelError},
+      // A leading blank of several bytes shifts the cuts into the middle of a character.
+      {"\xE3\x80\x80"
+       "ab=x",
+       kLevelError},
+      {"=info", kInvalid},
+      {"[", kInvalid},
+      {"]", kInvalid},
+      {"{", kInvalid},
+      {"[{}]", kInvalid},
+      {"foo[bar", kInvalid},
+      {"foo[bar]x", kInvalid},
+      {"foo[{x}y]", kInvalid},
+      {" ", kInvalid},
+      {"\xE2\x82\xAC"
+       "x",
+       kInvalid},
+      {"*", kInvalid},
+      {"+2", kInvalid},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.piece);
+    const auto directive = parse_directive(c.piece);
+    ASSERT_FALSE(directive.has_value());
+    EXPECT_EQ(directive.error(), c.reason);
+  }
+}
+
+TEST(ParseFilter, SkipsEmptyAndBadPiecesAndDefaultsToErrors) {
+  const Directive errors = make(std::nullopt, LevelFilter::Error);
+  struct Case {
+    std::string_view raw;
+    std::vector<Directive> directives;
+    std::vector<std::string> complaints;
+  };
+  const Case cases[] = {
+      {"", {errors}, {}},
+      {",,", {errors}, {}},
+      {"info,warn",
+       {make(std::nullopt, LevelFilter::Info), make(std::nullopt, LevelFilter::Warn)},
+       {}},
+      {",orvo_store=info,,", {make("orvo_store", LevelFilter::Info)}, {}},
+      {"=x,orvo_store=info",
+       {make("orvo_store", LevelFilter::Info)},
+       {"ignoring `=x`: invalid filter directive\n"}},
+      {"foo=bar, b=debug",
+       {errors},
+       {"ignoring `foo=bar`: " + std::string(kLevelError) + "\n",
+        "ignoring ` b=debug`: " + std::string(kLevelError) + "\n"}},
+      {"[span]", {make(std::nullopt, LevelFilter::Trace, "span")}, {}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.raw);
+    const Filter filter = parse_filter(c.raw);
+    EXPECT_EQ(filter.directives, c.directives);
+    EXPECT_EQ(filter.complaints, c.complaints);
+  }
+}
+
+TEST(LevelFor, MostSpecificMatchingTargetDecides) {
+  using L = LevelFilter;
+  struct Case {
+    std::string_view raw;
+    std::string_view target;
+    LevelFilter level;
+  };
+  const Case cases[] = {
+      {"", "orvo_store", L::Error},
+      {"=bad", "orvo_ui::app", L::Error},
+      {"info", "orvo_runtime::app", L::Info},
+      {"info,warn", "orvo_store", L::Warn},
+      {"orvo=debug", "orvo_store", L::Debug},
+      {"orvo=debug", "orvo_ui::app", L::Debug},
+      {"orvo=debug", "git", L::Off},
+      {"orvo_store=info", "orvo_ui::app", L::Off},
+      {"orvo_store=info,warn", "orvo_store", L::Info},
+      {"orvo_store=info,warn", "orvo_ui::app", L::Warn},
+      {"warn,orvo_runtime=trace,orvo_runtime::app=error", "orvo_runtime::app", L::Error},
+      {"warn,orvo_runtime=trace,orvo_runtime::app=error", "orvo_runtime::other", L::Trace},
+      {"orvo_store=off,info", "orvo_store", L::Off},
+      {"orvo_store", "orvo_store", L::Trace},
+      {"orvo_store::x=info", "orvo_store", L::Off},
+      {"info ", "orvo_store", L::Off},
+      // Span and field filters select events inside spans, and Orvo records none.
+      {"[span]=trace", "orvo_store", L::Off},
+      {"orvo_store[{name}]=info", "orvo_store", L::Off},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.raw) + " for " + std::string(c.target));
+    EXPECT_EQ(level_for(parse_filter(c.raw).directives, c.target), c.level);
+  }
+}
+
+TEST(Admits, LetsThroughTheLevelAndLessVerboseOnes) {
+  EXPECT_FALSE(admits(LevelFilter::Off, Level::Error));
+  EXPECT_TRUE(admits(LevelFilter::Error, Level::Error));
+  EXPECT_FALSE(admits(LevelFilter::Error, Level::Warn));
+  EXPECT_TRUE(admits(LevelFilter::Info, Level::Warn));
+  EXPECT_FALSE(admits(LevelFilter::Info, Level::Debug));
+  EXPECT_TRUE(admits(LevelFilter::Trace, Level::Trace));
+}
+
+std::chrono::system_clock::time_point fixed_time() {
+  using namespace std::chrono;
+  return sys_days{2026y / January / 2} + 3h + 4min + 5s + 123456789ns;
+}
+
+TEST(FormatLine, LaysOutPlainLines) {
+  const std::vector<Field> fields = {{"name", "proj"}, {"path", "/u/src/proj"}};
+  EXPECT_EQ(format_line(fixed_time(), Level::Info, "orvo_store", "add project", fields, false),
+            "2026-01-02T03:04:05.123456Z  INFO orvo_store: add project name=proj "
+            "path=/u/src/proj\n");
+
+  struct Case {
+    Level level;
+    std::string_view text;
+  };
+  const Case cases[] = {
+      {Level::Error, "ERROR"}, {Level::Warn, " WARN"},  {Level::Info, " INFO"},
+      {Level::Debug, "DEBUG"}, {Level::Trace, "TRACE"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.text);
+    EXPECT_EQ(
+        format_line(fixed_time(), c.level, "orvo_ui::app", "create worktree", {}, false),
+        "2026-01-02T03:04:05.123456Z " + std::string(c.text) + " orvo_ui::app: create worktree\n");
+  }
+}
+
+TEST(FormatLine, LaysOutColouredLines) {
+  const std::vector<Field> fields = {{"name", "proj"}, {"path", "/u/src/proj"}};
+  EXPECT_EQ(format_line(fixed_time(), Level::Info, "orvo_store", "add project", fields, true),
+            "\x1b[2m2026-01-02T03:04:05.123456Z\x1b[0m \x1b[32m INFO\x1b[0m "
+            "\x1b[2morvo_store\x1b[0m\x1b[2m:\x1b[0m add project"
+            " \x1b[3mname\x1b[0m\x1b[2m=\x1b[0mproj"
+            " \x1b[3mpath\x1b[0m\x1b[2m=\x1b[0m/u/src/proj\n");
+
+  struct Case {
+    Level level;
+    std::string_view text;
+  };
+  const Case cases[] = {
+      {Level::Error, "\x1b[31mERROR"}, {Level::Warn, "\x1b[33m WARN"},
+      {Level::Info, "\x1b[32m INFO"},  {Level::Debug, "\x1b[34mDEBUG"},
+      {Level::Trace, "\x1b[35mTRACE"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.text);
+    EXPECT_EQ(format_line(fixed_time(), c.level, "t", "m", {}, true),
+              "\x1b[2m2026-01-02T03:04:05.123456Z\x1b[0m " + std::string(c.text) +
+                  "\x1b[0m \x1b[2mt\x1b[0m\x1b[2m:\x1b[0m m\n");
+  }
+}
+
+TEST(FormatLine, EscapesTerminalControlsInTheMessageOnly) {
+  const std::vector<Field> fields = {{"error", "a\x1b[31mb"}};
+  EXPECT_EQ(
+      format_line(fixed_time(), Level::Warn, "orvo_runtime::app",
+                  "x\x1b[2Jy\x07\x08\x0c\x7f\xC2\x80\xC2\x9b\xC2\xA0\t\xC3\xA9", fields, false),
+      "2026-01-02T03:04:05.123456Z  WARN orvo_runtime::app: "
+      "x\\x1b[2Jy\\x07\\x08\\x0c\\x7f\\u{80}\\u{9b}\xC2\xA0\t\xC3\xA9 error=a\x1b[31mb\n");
+}
+
+TEST(FormatLine, WritesTheTimeInUtcWithTruncatedMicroseconds) {
+  using namespace std::chrono;
+  const auto line = [](system_clock::time_point time) {
+    return format_line(time, Level::Info, "t", "m", {}, false).substr(0, 27);
+  };
+  EXPECT_EQ(line(sys_days{1970y / January / 1}), "1970-01-01T00:00:00.000000Z");
+  EXPECT_EQ(line(sys_days{2024y / December / 31} + 23h + 59min + 59s + 999999999ns),
+            "2024-12-31T23:59:59.999999Z");
+}
+
+TEST(SettingsFromEnv, FollowsRustLogAndNoColor) {
+  struct Case {
+    const char* name;
+    std::optional<std::string> rust_log;
+    std::optional<std::string> no_color;
+    std::optional<Settings> settings;
+  };
+  const Case cases[] = {
+      {"unset", std::nullopt, "1", std::nullopt},
+      {"empty", "", std::nullopt, Settings{"", true}},
+      {"not UTF-8", "info\xFF", std::nullopt, Settings{"", true}},
+      {"NO_COLOR empty", "info", "", Settings{"info", true}},
+      {"NO_COLOR not UTF-8", "info", "\xFF", Settings{"info", true}},
+      {"NO_COLOR set", "info", "1", Settings{"info", false}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const test::ScopedEnv rust_log("RUST_LOG", c.rust_log);
+    const test::ScopedEnv no_color("NO_COLOR", c.no_color);
+    EXPECT_EQ(settings_from_env(), c.settings);
+  }
+}
+
+// Standard error of this process sent to a file while the object lives.
+class CapturedStderr {
+ public:
+  CapturedStderr() : file_(dir_ / "stderr") {
+    std::fflush(stderr);
+    saved_ = dup(STDERR_FILENO);
+    const int fd = open(file_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    dup2(fd, STDERR_FILENO);
+    close(fd);
+  }
+  ~CapturedStderr() { restore(); }
+  CapturedStderr(const CapturedStderr&) = delete;
+  CapturedStderr& operator=(const CapturedStderr&) = delete;
+
+  std::string text() {
+    restore();
+    return test::read_file(file_);
+  }
+
+ private:
+  void restore() {
+    if (saved_ >= 0) {
+      std::fflush(stderr);
+      dup2(saved_, STDERR_FILENO);
+      close(saved_);
+      saved_ = -1;
+    }
+  }
+
+  test::TempDir dir_;
+  std::filesystem::path file_;
+  int saved_ = -1;
+};
+
+// Diagnostics stay on once switched on, so this is the one test that switches them on.
+TEST(Diagnostics, WriteEnabledEventsToStandardError) {
+  const test::ScopedEnv no_color("NO_COLOR", "1");
+  CapturedStderr captured;
+  {
+    const test::ScopedEnv unset("RUST_LOG", std::nullopt);
+    EXPECT_FALSE(init_from_env());
+  }
+  event(Level::Error, "orvo_store", "dropped before diagnostics are on");
+  EXPECT_FALSE(enabled(Level::Error, "orvo_store"));
+
+  const test::ScopedEnv rust_log("RUST_LOG", "=x,orvo_store=info,orvo_runtime=warn");
+  EXPECT_TRUE(init_from_env());
+  EXPECT_TRUE(enabled(Level::Info, "orvo_store"));
+  EXPECT_FALSE(enabled(Level::Debug, "orvo_store"));
+  EXPECT_FALSE(enabled(Level::Error, "orvo_ui::app"));
+  event(Level::Info, "orvo_store", "add project", {{"name", "p{}"}, {"path", "/u/src/p {}"}});
+  event(Level::Debug, "orvo_store", "too verbose");
+  event(Level::Info, "orvo_runtime::app", "too verbose");
+  event(Level::Warn, "orvo_runtime::app", "refresh on bootstrap failed", {{"error", "git {0}"}});
+  event(Level::Error, "orvo_ui::app", "not selected");
+  event(Level::Error, "orvo_git", "not selected");
+
+  const std::string text = captured.text();
+  const std::string stamp = R"(\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{6}Z)";
+  const std::regex expected("ignoring `=x`: invalid filter directive\n" + stamp +
+                            R"(  INFO orvo_store: add project name=p\{\} path=/u/src/p \{\}
+)" + stamp +
+                            R"(  WARN orvo_runtime::app: refresh on bootstrap failed error=git \{0\}
+)");
+  EXPECT_TRUE(std::regex_match(text, expected)) << text;
+}
+
+}  // namespace
+}  // namespace orvo::core::log

@@ -1,0 +1,226 @@
+#include "orvo_git/worktree.hpp"
+
+#include <fmt/format.h>
+#include <gtest/gtest.h>
+
+#include "orvo_git/test_print.hpp"
+
+#include "orvo_git/path.hpp"
+#include "support/git_repo.hpp"
+#include "support/temp_dir.hpp"
+
+namespace orvo::git {
+namespace {
+
+using test::GitRepo;
+using test::TempDir;
+using test::write_file;
+
+// One line per record: path, then the branch (or "-" when absent), then the flags that are set.
+std::vector<std::string> describe(const std::vector<core::WorktreeView>& views) {
+  std::vector<std::string> out;
+  for (const core::WorktreeView& v : views) {
+    out.push_back(fmt::format("{}|{}{}{}{}", v.path.string(), v.branch ? *v.branch : "-",
+                              v.is_main ? " main" : "", v.locked ? " locked" : "",
+                              v.bare ? " bare" : ""));
+  }
+  return out;
+}
+
+using Lines = std::vector<std::string>;
+
+TEST(ParsePorcelain, ReadsRecordsLineByLine) {
+  // The main path does not exist, so the first record and any record spelled like it are main.
+  const std::filesystem::path main = "/nonexistent-orvo/proj";
+  struct Case {
+    std::string name;
+    std::string output;
+    Lines records;
+  };
+  const Case cases[] = {
+      {"empty output", "", {}},
+      {"two records, the last without an empty line after it",
+       "worktree /nonexistent-orvo/proj\nHEAD 1234\nbranch refs/heads/main\n\n"
+       "worktree /w/x\nHEAD 5678\nbranch refs/heads/feature/x",
+       {"/nonexistent-orvo/proj|main main", "/w/x|feature/x"}},
+      {"a worktree line closes the record before it",
+       "worktree /w/a\nbranch refs/heads/a\nworktree /w/b\nbranch refs/heads/b\n",
+       {"/w/a|a main", "/w/b|b"}},
+      {"branch references",
+       "worktree /w/a\nbranch refs/remotes/origin/x\n\nworktree /w/b\nbranch refs/heads/\n\n"
+       "worktree /w/c\nbranch refs/heads/one\nbranch refs/heads/two\n",
+       {"/w/a|refs/remotes/origin/x main", "/w/b|", "/w/c|two"}},
+      {"detached wins over a branch line",
+       "worktree /w/a\n\nworktree /w/b\nbranch refs/heads/b\ndetached\n",
+       {"/w/a|- main", "/w/b|-"}},
+      {"locked with or without a reason, prunable ignored",
+       "worktree /w/a\n\nworktree /w/b\nlocked\n\nworktree /w/c\nlocked in use\n\n"
+       "worktree /w/d\nprunable gitdir file points to non-existent location\n",
+       {"/w/a|- main", "/w/b|- locked", "/w/c|- locked", "/w/d|-"}},
+      {"flags before the first worktree line belong to its record",
+       "bare\nworktree /w/a\n\nbare\n\nworktree /w/b\n",
+       {"/w/a|- main bare", "/w/b|-"}},
+      {"carriage returns before line feeds",
+       "worktree /w/a\r\nbranch refs/heads/main\r\n\r\nworktree /w/b\r\ndetached\r\n",
+       {"/w/a|main main", "/w/b|-"}},
+      {"paths keep their blanks",
+       "worktree /w/a  \n\nworktree  /w/b\n",
+       {"/w/a  |- main", " /w/b|-"}},
+      {"records spelled like the main path are main",
+       "worktree /w/a\n\nworktree /nonexistent-orvo//proj/./\n\nworktree /nonexistent-orvo\n",
+       {"/w/a|- main", "/nonexistent-orvo//proj/./|- main", "/nonexistent-orvo|-"}},
+      {"unknown and partial labels ignored",
+       "worktree\nbranchrefs/heads/x\nbare \ndetachedx\n\nworktree /w/a\nHEAD 1\nfoo bar\n",
+       {"/w/a|- main"}},
+      {"a record without a worktree line is dropped", "branch refs/heads/x\nlocked\n\n", {}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(describe(parse_porcelain(c.output, main)), c.records);
+  }
+}
+
+TEST(ParsePorcelain, MarksWhatResolvesToAnExistingMainPath) {
+  TempDir tmp;
+  std::filesystem::create_directories(tmp / "proj");
+  std::filesystem::create_directories(tmp / "other");
+  std::filesystem::create_directory_symlink(tmp / "proj", tmp / "link");
+  const std::string output = fmt::format(
+      "worktree {0}/missing\n\nworktree {0}/other\n\nworktree {0}/proj\n\n"
+      "worktree {0}/link/.\n",
+      tmp.path().string());
+  // Through the link, the records resolving to the real directory are main, and the first record
+  // is not main merely for being first.
+  const std::string t = tmp.path().string();
+  EXPECT_EQ(describe(parse_porcelain(output, tmp / "link")),
+            (Lines{t + "/missing|-", t + "/other|-", t + "/proj|- main", t + "/link/.|- main"}));
+}
+
+TEST(ListWorktrees, ListsMainLinkedDetachedAndLockedWorktrees) {
+  TempDir tmp;
+  GitRepo repo(tmp / "proj");
+  repo.add_worktree(tmp / "wt" / "feat", "feat/x");
+  repo.add_detached_worktree(tmp / "wt" / "detached");
+  repo.add_worktree(tmp / "wt" / "locked", "locked");
+  repo.lock_worktree(tmp / "wt" / "locked", "on a stick");
+  const std::string t = tmp.path().string();
+  // git lists the linked worktrees by path.
+  const Lines expected{t + "/proj|main main", t + "/wt/detached|-", t + "/wt/feat|feat/x",
+                       t + "/wt/locked|locked locked"};
+  EXPECT_EQ(describe(list_worktrees(repo.path()).value()), expected);
+
+  // The same repository reached through a symbolic link still has its main worktree.
+  std::filesystem::create_directory_symlink(repo.path(), tmp / "link");
+  EXPECT_EQ(describe(list_worktrees(tmp / "link").value()), expected);
+}
+
+TEST(ListWorktrees, MarksABareRepositoryAndPassesGitFailuresOn) {
+  TempDir tmp;
+  std::filesystem::create_directories(tmp / "bare.git");
+  test::run_git(tmp / "bare.git", {"init", "--quiet", "--bare"});
+  EXPECT_EQ(describe(list_worktrees(tmp / "bare.git").value()),
+            Lines{(tmp / "bare.git").string() + "|- main bare"});
+
+  const auto outside = list_worktrees(tmp.path());
+  ASSERT_FALSE(outside);
+  EXPECT_EQ(outside.error().kind(), GitError::Kind::CommandFailed);
+  EXPECT_EQ(list_worktrees(tmp / "gone").error().message(),
+            "not a git repository: " + (tmp / "gone").string());
+}
+
+TEST(CreateWorktree, MakesMissingParentsThenAddsTheWorktreeOnANewBranch) {
+  TempDir tmp;
+  GitRepo repo(tmp / "src" / "proj");
+  const std::filesystem::path target = worktree_path(repo.path(), "../worktrees/{repo}", "feat/x");
+  ASSERT_EQ(target, tmp / "src" / "worktrees" / "proj" / "feat-x");
+  ASSERT_TRUE(create_worktree(repo.path(), target, "feat/x", "main", true));
+  EXPECT_EQ(repo.git({"-C", target.string(), "symbolic-ref", "--short", "HEAD"}), "feat/x\n");
+
+  // Without a new branch, an existing branch is checked out.
+  repo.add_branch("old");
+  ASSERT_TRUE(create_worktree(repo.path(), tmp / "old", "old", "ignored", false));
+  EXPECT_EQ(repo.git({"-C", (tmp / "old").string(), "symbolic-ref", "--short", "HEAD"}), "old\n");
+}
+
+TEST(CreateWorktree, RefusesAnExistingTargetBeforeTouchingAnything) {
+  TempDir tmp;
+  std::filesystem::create_directories(tmp / "dir");
+  write_file(tmp / "file", "");
+  std::filesystem::create_symlink(tmp / "dir", tmp / "link");
+  // The main path is no repository: git would fail differently had it run.
+  for (const char* name : {"dir", "file", "link"}) {
+    SCOPED_TRACE(name);
+    EXPECT_EQ(create_worktree(tmp / "none", tmp / name, "b", "main", true),
+              tl::unexpected(GitError::other("path already exists: " + (tmp / name).string())));
+  }
+  EXPECT_FALSE(std::filesystem::exists(tmp / "none"));
+}
+
+TEST(CreateWorktree, ReportsFailuresOfTheParentDirectoryAndOfGit) {
+  TempDir tmp;
+  GitRepo repo(tmp / "proj");
+  write_file(tmp / "file", "");
+  EXPECT_EQ(create_worktree(repo.path(), tmp / "file" / "sub" / "wt", "b", "main", true),
+            tl::unexpected(GitError::io(sys::OsError{ENOTDIR})));
+
+  std::filesystem::create_symlink(tmp / "missing", tmp / "dangling");
+  // git announces the new branch on standard error before it refuses.
+  const auto refusal = [](int status, const std::string& branch, const std::string& fatal) {
+    return GitError::command_failed(
+        status, "Preparing worktree (new branch '" + branch + "')\nfatal: " + fatal);
+  };
+  struct Case {
+    std::string name;
+    std::filesystem::path target;
+    std::string branch;
+    std::string base;
+    GitError error;
+  };
+  const Case cases[] = {
+      {"branch exists", tmp / "a" / "wt", "main", "main",
+       refusal(255, "main", "a branch named 'main' already exists")},
+      {"invalid branch name", tmp / "b", "a b", "main",
+       refusal(255, "a b", "'a b' is not a valid branch name")},
+      {"unknown base", tmp / "c", "c", "nope",
+       refusal(255, "c", "not a valid object name: 'nope'")},
+      // A dangling link does not count as existing; git refuses it itself.
+      {"dangling link", tmp / "dangling", "d", "main",
+       refusal(128, "d", "'" + (tmp / "dangling").string() + "' already exists")},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(create_worktree(repo.path(), c.target, c.branch, c.base, true),
+              tl::unexpected(c.error));
+  }
+  // Parent directories made before git refused stay.
+  EXPECT_TRUE(std::filesystem::is_directory(tmp / "a"));
+}
+
+TEST(RemoveWorktree, NeedsForceForAWorktreeWithChanges) {
+  TempDir tmp;
+  GitRepo repo(tmp / "proj");
+  repo.add_worktree(tmp / "wt", "feat");
+  write_file(tmp / "wt" / "untracked", "x");
+  EXPECT_EQ(remove_worktree(repo.path(), tmp / "wt", false),
+            tl::unexpected(GitError::command_failed(
+                128, "fatal: '" + (tmp / "wt").string() +
+                         "' contains modified or untracked files, use --force to delete it")));
+  ASSERT_TRUE(remove_worktree(repo.path(), tmp / "wt", true));
+  EXPECT_FALSE(std::filesystem::exists(tmp / "wt"));
+  EXPECT_EQ(remove_worktree(repo.path(), tmp / "wt", true),
+            tl::unexpected(GitError::command_failed(
+                128, "fatal: '" + (tmp / "wt").string() + "' is not a working tree")));
+}
+
+TEST(RepoToplevel, FindsTheRootOfTheRepositoryAroundADirectory) {
+  TempDir tmp;
+  GitRepo repo(tmp / "proj");
+  std::filesystem::create_directories(repo.path() / "a" / "b");
+  EXPECT_EQ(repo_toplevel(repo.path() / "a" / "b"), repo.path());
+  EXPECT_EQ(repo_toplevel(tmp.path()).error().kind(), GitError::Kind::CommandFailed);
+  EXPECT_EQ(repo_toplevel(tmp / "gone"),
+            tl::unexpected(GitError::not_a_repo((tmp / "gone").string())));
+}
+
+}  // namespace
+}  // namespace orvo::git

@@ -1,0 +1,309 @@
+#include "orvo_store/store.hpp"
+
+#include <gtest/gtest.h>
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <filesystem>
+
+#include "orvo_sys/os_error.hpp"
+#include "support/temp_dir.hpp"
+
+namespace orvo::store {
+namespace {
+
+namespace fs = std::filesystem;
+using orvo::test::read_file;
+using orvo::test::ScopedEnv;
+using orvo::test::TempDir;
+using orvo::test::write_file;
+
+core::Project make_project(std::string name, fs::path main_path) {
+  return {core::ProjectId::create(),
+          std::move(name),
+          std::move(main_path),
+          "../worktrees/{repo}",
+          "main",
+          std::nullopt,
+          core::UtcTime(std::chrono::seconds(1714979289))};
+}
+
+std::string os_text(int code) {
+  return sys::OsError{code}.message();
+}
+
+// A temporary HOME with no editor variables, so the default preferences are fixed.
+class StoreTest : public testing::Test {
+ protected:
+  [[nodiscard]] fs::path dir() const { return home_ / "Library/Application Support/orvo"; }
+  [[nodiscard]] fs::path file() const { return dir() / "state.json"; }
+
+  // Throws, failing the test, when the store does not open.
+  static Store open() {
+    auto store = Store::open_default();
+    EXPECT_TRUE(store) << store.error().message();
+    return std::move(store).value();
+  }
+
+  [[nodiscard]] std::string open_failure() const {
+    const auto store = Store::open_default();
+    return store ? "opened" : store.error().message();
+  }
+
+  TempDir home_;
+  ScopedEnv home_env_{"HOME", home_.path().string()};
+  ScopedEnv editor_{"EDITOR", std::nullopt};
+  ScopedEnv visual_{"VISUAL", std::nullopt};
+};
+
+TEST_F(StoreTest, WithoutAFileStartsEmptyAndCreatesOnlyTheDirectory) {
+  const Store store = open();
+  EXPECT_EQ(store.path(), file());
+  EXPECT_TRUE(store.data().projects.empty());
+  EXPECT_EQ(store.data().prefs.editor_cmd, "zed");
+  EXPECT_EQ(store.data().prefs.pi_bin, "pi");
+  EXPECT_TRUE(store.data().prefs.pi_extra_args.empty());
+  EXPECT_TRUE(store.data().prefs.default_start_pi_on_create);
+  EXPECT_TRUE(fs::is_directory(dir()));
+  EXPECT_FALSE(fs::exists(file()));
+}
+
+TEST_F(StoreTest, TheFirstAddedProjectCreatesTheFileAndAReopenReadsIt) {
+  Store store = open();
+  core::Project project = make_project("proj", "/u/src/proj");
+  const std::string id = project.id.to_string();
+  ASSERT_TRUE(store.add_project(std::move(project)));
+  EXPECT_EQ(read_file(file()), "{\n  \"projects\": [\n    {\n      \"id\": \"" + id +
+                                   "\",\n      \"name\": \"proj\",\n      \"main_path\": "
+                                   "\"/u/src/proj\",\n      \"worktree_dir_template\": "
+                                   "\"../worktrees/{repo}\",\n      \"quick_base\": \"main\",\n"
+                                   "      \"preferred_editor\": null,\n      \"created_at\": "
+                                   "\"2024-05-06T07:08:09Z\"\n    }\n  ],\n  \"prefs\": {\n"
+                                   "    \"editor_cmd\": \"zed\",\n    \"pi_bin\": \"pi\",\n"
+                                   "    \"pi_extra_args\": [],\n"
+                                   "    \"default_start_pi_on_create\": true\n  }\n}");
+  const Store reopened = open();
+  ASSERT_EQ(reopened.data().projects.size(), 1u);
+  EXPECT_EQ(reopened.data().projects[0].id.to_string(), id);
+  EXPECT_EQ(reopened.data().projects[0].main_path, "/u/src/proj");
+}
+
+TEST_F(StoreTest, AddingAnEqualPathChangesNothing) {
+  const fs::path real = home_ / "real";
+  fs::create_directories(real);
+  fs::create_symlink(real, home_ / "link");
+  struct Case {
+    std::string note;
+    fs::path path;
+    bool stored;
+  };
+  const Case cases[] = {
+      {"trailing separator", real.string() + "/", false},
+      {"doubled separator", home_.path().string() + "//real", false},
+      {"inner dot", home_ / "." / "real", false},
+      {"letter case", home_ / "REAL", true},
+      {"symbolic link", home_ / "link", true},
+      {"unresolved dot-dot", home_ / "x/../real", true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.note);
+    fs::remove(file());
+    Store store = open();
+    ASSERT_TRUE(store.add_project(make_project("first", real)));
+    const std::string before = read_file(file());
+    ASSERT_TRUE(store.add_project(make_project("second", c.path)));
+    EXPECT_EQ(store.data().projects.size(), c.stored ? 2u : 1u);
+    EXPECT_EQ(read_file(file()) != before, c.stored);
+  }
+}
+
+TEST_F(StoreTest, RemovingKeepsTheOrderAndAnUnknownIdentifierRewritesTheFileUnchanged) {
+  Store store = open();
+  const core::Project a = make_project("a", "/a");
+  const core::Project b = make_project("b", "/b");
+  const core::Project c = make_project("c", "/c");
+  for (const core::Project& p : {a, b, c}) {
+    ASSERT_TRUE(store.add_project(p));
+  }
+  ASSERT_TRUE(store.remove_project(b.id));
+  ASSERT_EQ(store.data().projects.size(), 2u);
+  EXPECT_EQ(store.data().projects[0].name, "a");
+  EXPECT_EQ(store.data().projects[1].name, "c");
+
+  const std::string before = read_file(file());
+  fs::remove(file());
+  ASSERT_TRUE(store.remove_project(core::ProjectId::create()));
+  EXPECT_EQ(read_file(file()), before);
+}
+
+TEST_F(StoreTest, SetQuickBaseStoresTheTextAsGivenAndRefusesAnUnknownIdentifier) {
+  Store store = open();
+  const core::Project first = make_project("first", "/first");
+  const core::Project second = make_project("second", "/second");
+  ASSERT_TRUE(store.add_project(first));
+  ASSERT_TRUE(store.add_project(second));
+
+  ASSERT_TRUE(store.set_quick_base(second.id, ""));
+  EXPECT_EQ(store.data().projects[1].quick_base, "");
+  EXPECT_NE(read_file(file()).find("\"quick_base\": \"\","), std::string::npos);
+  ASSERT_TRUE(store.set_quick_base(first.id, " origin/dev "));
+  EXPECT_EQ(open().data().projects[0].quick_base, " origin/dev ");
+
+  const std::string before = read_file(file());
+  fs::remove(file());
+  const auto unknown = store.set_quick_base(core::ProjectId::create(), "x");
+  ASSERT_FALSE(unknown);
+  EXPECT_EQ(unknown.error().kind(), StoreError::Kind::NotFound);
+  EXPECT_EQ(unknown.error().message(), "project not found");
+  EXPECT_FALSE(fs::exists(file()));
+}
+
+TEST_F(StoreTest, AStateFileThatCannotBeReadIsReportedAndLeftAsItIs) {
+  struct Case {
+    std::string note;
+    std::string content;
+    std::string message;
+  };
+  const Case cases[] = {
+      {"not UTF-8", "{\"projects\":[],\"prefs\":{\"editor_cmd\":\"\xFF\"}}",
+       "io: stream did not contain valid UTF-8"},
+      {"zero bytes", "", "json: EOF while parsing a value at line 1 column 0"},
+      {"missing prefs", "{\n  \"projects\": []\n}",
+       "json: missing field `prefs` at line 3 column 1"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.note);
+    write_file(file(), c.content);
+    EXPECT_EQ(open_failure(), c.message);
+    EXPECT_EQ(read_file(file()), c.content);
+  }
+}
+
+TEST_F(StoreTest, AStateFileThatCannotBeExaminedIsAnErrorNotAbsence) {
+  fs::create_directories(dir());
+  fs::create_symlink("state.json", file());
+  EXPECT_EQ(open_failure(), "io: " + os_text(ELOOP));
+  EXPECT_TRUE(fs::is_symlink(file()));
+}
+
+TEST_F(StoreTest, ADirectoryThatCannotBeMadeIsAnIoError) {
+  write_file(home_ / "Library", "a file where a directory belongs");
+  EXPECT_EQ(open_failure(), "io: " + os_text(ENOTDIR));
+}
+
+TEST_F(StoreTest, AFailedSaveKeepsTheChangeInMemoryAndTheOldFileWhole) {
+  Store store = open();
+  ASSERT_TRUE(store.add_project(make_project("kept", "/kept")));
+  const std::string before = read_file(file());
+
+  // A file name that is a non-empty directory cannot be replaced.
+  fs::remove(file());
+  fs::create_directories(file() / "occupied");
+  const auto failed = store.add_project(make_project("new", "/new"));
+  ASSERT_FALSE(failed);
+  EXPECT_EQ(failed.error().message(), "io: " + os_text(EISDIR));
+  EXPECT_EQ(store.data().projects.size(), 2u);
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir()), fs::directory_iterator()), 1)
+      << "a temporary file was left behind";
+
+  fs::remove_all(file());
+  write_file(file(), before);
+  ASSERT_TRUE(store.save());
+  EXPECT_EQ(open().data().projects.size(), 2u);
+}
+
+TEST_F(StoreTest, APathThatIsNotUtf8IsAJsonErrorAndTheFileIsNotTouched) {
+  Store store = open();
+  ASSERT_TRUE(store.add_project(make_project("kept", "/kept")));
+  const std::string before = read_file(file());
+  const auto failed = store.add_project(make_project("bad", "/u/\xFF"));
+  ASSERT_FALSE(failed);
+  EXPECT_EQ(failed.error().kind(), StoreError::Kind::Json);
+  EXPECT_EQ(failed.error().message(), "json: path contains invalid UTF-8 characters");
+  EXPECT_EQ(read_file(file()), before);
+}
+
+TEST_F(StoreTest, SavingKeepsThePermissionBitsOfTheFile) {
+  Store store = open();
+  ASSERT_TRUE(store.add_project(make_project("a", "/a")));
+  fs::permissions(file(), fs::perms::owner_read | fs::perms::owner_write);
+  ASSERT_TRUE(store.add_project(make_project("b", "/b")));
+  EXPECT_EQ(fs::status(file()).permissions() & fs::perms::all,
+            fs::perms::owner_read | fs::perms::owner_write);
+}
+
+TEST(StoreDataDir, IsUnderTheHomeDirectoryFromHomeElseTheUserDatabase) {
+  {
+    const ScopedEnv home("HOME", "/h/o\xE9me/");
+    EXPECT_EQ(Store::data_dir().native(), "/h/o\xE9me/Library/Application Support/orvo");
+  }
+  const ScopedEnv empty("HOME", "");
+  const passwd* entry = getpwuid(getuid());
+  ASSERT_NE(entry, nullptr);
+  EXPECT_EQ(Store::data_dir(), fs::path(entry->pw_dir) / "Library/Application Support/orvo");
+}
+
+TEST(StoreDataDirDeathTest, WithoutAnyHomeIsOrvoInTheWorkingDirectory) {
+  if (geteuid() != 0) {
+    GTEST_SKIP() << "needs to switch to a user id the user database does not know";
+  }
+  uid_t unknown = 54321;
+  while (getpwuid(unknown) != nullptr) {
+    ++unknown;
+  }
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  EXPECT_EXIT(
+      {
+        unsetenv("HOME");
+        if (setuid(unknown) != 0) {
+          _exit(2);
+        }
+        std::fprintf(stderr, "[%s]", Store::data_dir().c_str());
+        _exit(0);
+      },
+      testing::ExitedWithCode(0), "\\[\\./orvo\\]");
+}
+
+TEST(StoreError, TextsDebugFormsAndGeneralErrors) {
+  struct Case {
+    StoreError error;
+    std::string message;
+    std::string debug;
+    std::string report;
+  };
+  const std::string enoent = os_text(ENOENT);
+  const Case cases[] = {
+      {StoreError::io(IoError::os(ENOENT)), "io: " + enoent,
+       "Io(Os { code: 2, message: \"No such file or directory\" })",
+       "io: " + enoent + "\n\nCaused by:\n    " + enoent},
+      {StoreError::io(IoError::invalid_utf8()), "io: stream did not contain valid UTF-8",
+       "Io(Error { kind: InvalidData, message: \"stream did not contain valid UTF-8\" })",
+       "io: stream did not contain valid UTF-8\n\nCaused by:\n    stream did not contain valid "
+       "UTF-8"},
+      {StoreError::json(JsonError("missing field `prefs`", 1, 15)),
+       "json: missing field `prefs` at line 1 column 15",
+       "Json(Error(\"missing field `prefs`\", line: 1, column: 15))",
+       "json: missing field `prefs` at line 1 column 15\n\nCaused by:\n    missing field `prefs` "
+       "at line 1 column 15"},
+      {StoreError::json(JsonError("path contains invalid UTF-8 characters")),
+       "json: path contains invalid UTF-8 characters",
+       "Json(Error(\"path contains invalid UTF-8 characters\", line: 0, column: 0))",
+       "json: path contains invalid UTF-8 characters\n\nCaused by:\n    path contains invalid "
+       "UTF-8 characters"},
+      {StoreError::not_found(), "project not found", "NotFound", "project not found"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.message);
+    EXPECT_EQ(c.error.message(), c.message);
+    EXPECT_EQ(c.error.debug(), c.debug);
+    EXPECT_EQ(c.error.to_error().message(), c.message);
+    EXPECT_EQ(c.error.to_error().report(), c.report);
+    EXPECT_EQ(c.error.source().has_value(), c.error.kind() != StoreError::Kind::NotFound);
+  }
+}
+
+}  // namespace
+}  // namespace orvo::store

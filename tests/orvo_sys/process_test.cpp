@@ -1,0 +1,186 @@
+#include "orvo_sys/process.hpp"
+
+#include <sys/wait.h>
+
+#include <chrono>
+#include <thread>
+
+#include <gtest/gtest.h>
+
+#include "support/temp_dir.hpp"
+
+namespace orvo::sys {
+namespace {
+
+using test::read_file;
+using test::TempDir;
+using test::write_file;
+
+Command shell(const std::string& script) {
+  return {"sh", {"-c", script}, std::nullopt, {}};
+}
+
+// Waits up to five seconds for `done` to hold.
+template <class Predicate>
+bool eventually(Predicate done) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+  while (!done()) {
+    if (std::chrono::steady_clock::now() > deadline) {
+      return false;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  return true;
+}
+
+TEST(RunAndCapture, CollectsBothStreamsAndHowTheChildEnded) {
+  struct Case {
+    std::string script;
+    std::string out;
+    std::string err;
+    std::string status;
+  };
+  const Case cases[] = {
+      {"printf 'out\\n'; printf ' err ' >&2; exit 3", "out\n", " err ", "exit status: 3"},
+      {"true", "", "", "exit status: 0"},
+      {"printf x; kill -9 $$", "x", "", "signal: 9 (SIGKILL)"},
+      // Standard input is the null device, never the test's own.
+      {"readlink /proc/$$/fd/0; cat", "/dev/null\n", "", "exit status: 0"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.script);
+    const auto output = run_and_capture(shell(c.script));
+    ASSERT_TRUE(output) << output.error().message();
+    EXPECT_EQ(output->out, c.out);
+    EXPECT_EQ(output->err, c.err);
+    EXPECT_EQ(exit_status_text(output->status), c.status);
+  }
+}
+
+TEST(RunAndCapture, PassesArgumentsUnchangedAndRunsInTheGivenDirectory) {
+  TempDir tmp;
+  const auto args = run_and_capture({"printf", {"%s|", "a b", "", "*", "$HOME", "'\""}, {}, {}});
+  ASSERT_TRUE(args);
+  EXPECT_EQ(args->out, "a b||*|$HOME|'\"|");
+
+  const auto cwd = run_and_capture({"pwd", {}, tmp.path(), {}});
+  ASSERT_TRUE(cwd);
+  EXPECT_EQ(cwd->out, tmp.path().string() + "\n");
+}
+
+TEST(RunAndCapture, DrainsLargeOutputOnBothStreamsWithoutStalling) {
+  // Filling standard error before writing any standard output stalls a reader that reads
+  // standard output to its end first.
+  const auto output = run_and_capture(
+      shell("head -c 4194304 /dev/zero >&2; head -c 4194304 /dev/zero; head -c 1 /dev/zero >&2"));
+  ASSERT_TRUE(output);
+  EXPECT_EQ(output->out.size(), 4194304u);
+  EXPECT_EQ(output->err.size(), 4194305u);
+}
+
+TEST(StartFailure, TellsAMissingProgramFromAMissingDirectory) {
+  TempDir tmp;
+  write_file(tmp / "file", "");
+  write_file(tmp / "not-executable", "#!/bin/sh\n");
+  using Kind = ProcessError::Kind;
+  struct Case {
+    const char* name;
+    Command command;
+    Kind kind;
+    std::string message;
+  };
+  const Case cases[] = {
+      {"program not on PATH",
+       {"orvo-no-such-program", {}, {}, {}},
+       Kind::ProgramNotFound,
+       "No such file or directory (os error 2)"},
+      {"program path names nothing",
+       {(tmp / "missing").string(), {}, {}, {}},
+       Kind::ProgramNotFound,
+       "No such file or directory (os error 2)"},
+      {"directory missing",
+       {"true", {}, tmp / "missing", {}},
+       Kind::DirectoryMissing,
+       "No such file or directory (os error 2)"},
+      {"directory is a file",
+       {"true", {}, tmp / "file", {}},
+       Kind::DirectoryMissing,
+       "Not a directory (os error 20)"},
+      {"program not executable",
+       {(tmp / "not-executable").string(), {}, {}, {}},
+       Kind::Other,
+       "Permission denied (os error 13)"},
+      {"NUL byte in an argument",
+       {"true", {std::string("a\0b", 3)}, {}, {}},
+       Kind::Other,
+       "Invalid argument (os error 22)"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    for (const auto& error : {run_and_capture(c.command).error(), spawn_and_wait(c.command).error(),
+                              spawn_detached(c.command).error()}) {
+      EXPECT_EQ(error.kind, c.kind);
+      EXPECT_EQ(error.message(), c.message);
+    }
+  }
+}
+
+TEST(SpawnAndWait, AddsAndReplacesEnvironmentVariablesAndReportsTheExit) {
+  TempDir tmp;
+  test::ScopedEnv inherited("ORVO_TEST_INHERITED", "kept");
+  test::ScopedEnv replaced("ORVO_WORKTREE", "old");
+  const Command command{"sh",
+                        {"-c",
+                         "echo \"$ORVO_TEST_INHERITED $ORVO_WORKTREE $ORVO_EXTRA\" > env; "
+                         "env | grep -c ^ORVO_WORKTREE= >> env; exit 3"},
+                        tmp.path(),
+                        {{"ORVO_WORKTREE", "/w/feat"}, {"ORVO_EXTRA", "x y"}}};
+  const auto status = spawn_and_wait(command);
+  ASSERT_TRUE(status) << status.error().message();
+  EXPECT_EQ(status->code(), 3);
+  EXPECT_FALSE(status->success());
+  EXPECT_EQ(read_file(tmp / "env"), "kept /w/feat x y\n1\n");
+}
+
+TEST(SpawnDetached, ReturnsAtOnceAndReapsTheChildWhenItEnds) {
+  TempDir tmp;
+  // The child waits for a file that the test creates only after the call has returned.
+  const auto pid = spawn_detached(
+      {"sh", {"-c", "while [ ! -e go ]; do sleep 0.01; done; touch done"}, tmp.path(), {}});
+  ASSERT_TRUE(pid) << pid.error().message();
+  write_file(tmp / "go", "");
+  EXPECT_TRUE(eventually([&] { return std::filesystem::exists(tmp / "done"); }));
+  // Once reaped, a child leaves no process entry behind (a zombie keeps one).
+  const std::filesystem::path entry = "/proc/" + std::to_string(*pid);
+  EXPECT_TRUE(eventually([&] { return !std::filesystem::exists(entry); }));
+}
+
+TEST(ExitStatusText, DescribesEveryKindOfWaitStatus) {
+  struct Case {
+    int raw;
+    std::string text;
+  };
+  const Case cases[] = {
+      {0, "exit status: 0"},
+      {3 << 8, "exit status: 3"},
+      {255 << 8, "exit status: 255"},
+      {SIGINT, "signal: 2 (SIGINT)"},
+      {SIGKILL, "signal: 9 (SIGKILL)"},
+      {SIGSEGV | 0x80, "signal: 11 (SIGSEGV) (core dumped)"},
+      {SIGRTMIN + 2, "signal: " + std::to_string(SIGRTMIN + 2)},
+      {(SIGSTOP << 8) | 0x7f, "stopped (not terminated) by signal: 19 (SIGSTOP)"},
+      {0xffff, "continued (WIFCONTINUED)"},
+      {0xff, "unrecognised wait status: 255 0xff"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.text);
+    EXPECT_EQ(exit_status_text(ExitStatus{c.raw}), c.text);
+  }
+  EXPECT_EQ(ExitStatus{3 << 8}.code(), 3);
+  EXPECT_EQ(ExitStatus{SIGKILL}.signal(), SIGKILL);
+  EXPECT_FALSE(ExitStatus{SIGKILL}.code());
+  EXPECT_TRUE(ExitStatus{0}.success());
+}
+
+}  // namespace
+}  // namespace orvo::sys
