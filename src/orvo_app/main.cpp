@@ -1,15 +1,51 @@
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
+#include <memory>
+#include <optional>
 #include <string>
 
 #include "orvo_core/error.hpp"
+#include "orvo_core/log.hpp"
+#include "orvo_runtime/app.hpp"
+#include "orvo_store/store.hpp"
+#include "orvo_ui/model.hpp"
 
 namespace orvo {
 namespace {
 
-// The program's main body: everything between process start and the exit status.
-core::Result<void> main_body(int /*argc*/, char** /*argv*/) { return {}; }
+// Prints the listing of every project and ends: refreshes first, then registers the start-up
+// path, so a path that lies in no repository fails before anything is written.
+core::Result<void> dump(runtime::Runtime& rt, const std::optional<std::string>& start_path) {
+  rt.bootstrap();
+  if (start_path) {
+    if (auto added = rt.handle(runtime::AddProject{*start_path}); !added) {
+      return added;
+    }
+  }
+  const std::string text = ui::SidebarModel::from_snapshot(rt.snapshot()).render_text();
+  std::fwrite(text.data(), 1, text.size(), stdout);
+  return {};
+}
+
+// The program's main body: diagnostics, the store, the runtime, the start-up path, then the
+// dump mode or the interface.
+core::Result<void> main_body(int argc, char** argv) {
+  core::log::init_from_env();
+  auto store = store::Store::open_default();
+  if (!store) {
+    return tl::unexpected(store.error().to_error());
+  }
+  auto rt = std::make_shared<runtime::Runtime>(std::move(*store));
+  std::optional<std::string> start_path;
+  if (argc > 1) {
+    start_path = argv[1];
+  }
+  if (std::getenv("ORVO_DUMP") != nullptr) {
+    return dump(*rt, start_path);
+  }
+  return {};
+}
 
 void print_error(const std::string& text) {
   std::fputs(("Error: " + text + "\n").c_str(), stderr);

@@ -1,0 +1,147 @@
+#include <gtest/gtest.h>
+
+#include <regex>
+
+#include "e2e/run_orvo.hpp"
+#include "support/git_repo.hpp"
+#include "support/temp_dir.hpp"
+
+namespace orvo::test {
+namespace {
+
+const std::vector<std::pair<std::string, std::string>> kDump = {{"ORVO_DUMP", "1"}};
+
+constexpr const char* kEmptyListing =
+    "Orvo \u2014 Orvo\n========================\n(no projects \u2014 press `a` to add)\n";
+
+// A home folder and a repository "proj" with an origin, a linked worktree and a detached one.
+class DumpTest : public testing::Test {
+ protected:
+  DumpTest() : repo_(tmp_ / "src" / "proj") {
+    repo_.add_origin(tmp_ / "origin.git", "main");
+    repo_.add_worktree(tmp_ / "wt" / "feat", "feat/x");
+    repo_.add_detached_worktree(tmp_ / "wt" / "loose");
+    std::filesystem::create_directories(repo_.path() / "sub" / "dir");
+    std::filesystem::create_directories(home());
+  }
+
+  [[nodiscard]] std::filesystem::path home() const { return tmp_ / "home"; }
+
+  TempDir tmp_;
+  GitRepo repo_;
+};
+
+TEST_F(DumpTest, EmptyStateListsNoProjects) {
+  const sys::Output out = run_orvo(home(), kDump);
+  EXPECT_EQ(out.status.code(), 0);
+  EXPECT_EQ(out.out, kEmptyListing);
+  EXPECT_EQ(out.err, "");
+  EXPECT_FALSE(std::filesystem::exists(state_file(home())));
+}
+
+TEST_F(DumpTest, ModeIsOnForAnyValue) {
+  for (const char* value : {"", "0"}) {
+    SCOPED_TRACE(value);
+    const sys::Output out = run_orvo(home(), {{"ORVO_DUMP", value}});
+    EXPECT_EQ(out.status.code(), 0);
+    EXPECT_EQ(out.out, kEmptyListing);
+  }
+}
+
+TEST_F(DumpTest, RegistersTheStartUpPathAndKeepsItForLaterRuns) {
+  const std::string main_wt = "  \u2192 proj  [main] (main)\n";
+  const std::string rest =
+      "    feat  [feat/x]\n"
+      "    loose  [detached]\n";
+  const sys::Output first = run_orvo(home(), kDump, {(repo_.path() / "sub" / "dir").string()});
+  EXPECT_EQ(first.status.code(), 0) << first.err;
+  EXPECT_EQ(first.err, "");
+  EXPECT_EQ(first.out,
+            "Orvo \u2014 Orvo\n========================\n"
+            "\u25bc proj  quick: origin/main\n" +
+                main_wt + rest);
+  EXPECT_TRUE(std::filesystem::exists(state_file(home())));
+
+  // Without the argument nothing is focused, so no line carries the arrow.
+  const sys::Output second = run_orvo(home(), kDump);
+  EXPECT_EQ(second.status.code(), 0);
+  EXPECT_EQ(second.out,
+            "Orvo \u2014 Orvo\n========================\n"
+            "\u25bc proj  quick: origin/main\n"
+            "    proj  [main] (main)\n" +
+                rest);
+}
+
+TEST_F(DumpTest, OnlyTheFirstArgumentCountsAndHyphensMakeNoOption) {
+  const sys::Output out =
+      run_orvo(home(), kDump, {repo_.path().string(), "--help", "/nonexistent"});
+  EXPECT_EQ(out.status.code(), 0) << out.err;
+
+  const sys::Output option = run_orvo(home(), kDump, {"--version"});
+  EXPECT_EQ(option.status.code(), 1);
+  EXPECT_EQ(option.out, "");
+  EXPECT_NE(option.err.find("not a git repository: --version"), std::string::npos) << option.err;
+}
+
+TEST_F(DumpTest, DeletedRepositoryIsListedWithoutWorktrees) {
+  ASSERT_EQ(run_orvo(home(), kDump, {repo_.path().string()}).status.code(), 0);
+  std::filesystem::remove_all(repo_.path());
+  const sys::Output out = run_orvo(home(), kDump);
+  EXPECT_EQ(out.status.code(), 0);
+  EXPECT_EQ(out.out,
+            "Orvo \u2014 Orvo\n========================\n\u25bc proj  quick: origin/main\n");
+  EXPECT_EQ(out.err, "");
+}
+
+TEST_F(DumpTest, PathOutsideAnyRepositoryFailsWithoutOutputOrState) {
+  const std::filesystem::path outside = tmp_ / "outside";
+  std::filesystem::create_directories(outside);
+  const sys::Output out = run_orvo(home(), kDump, {outside.string()});
+  EXPECT_EQ(out.status.code(), 1);
+  EXPECT_EQ(out.out, "");
+  EXPECT_TRUE(out.err.starts_with("Error: git failed (128): fatal: not a git repository"))
+      << out.err;
+  EXPECT_TRUE(out.err.ends_with("\n"));
+  EXPECT_FALSE(std::filesystem::exists(state_file(home())));
+}
+
+TEST_F(DumpTest, DamagedStateFileIsReportedAndLeftAlone) {
+  const std::string damaged = "{\"projects\": [], \"prefs\": ";
+  write_file(state_file(home()), damaged);
+  const sys::Output out = run_orvo(home(), kDump, {repo_.path().string()});
+  EXPECT_EQ(out.status.code(), 1);
+  EXPECT_EQ(out.out, "");
+  EXPECT_EQ(out.err,
+            "Error: json: EOF while parsing a value at line 1 column 26\n\nCaused by:\n"
+            "    EOF while parsing a value at line 1 column 26\n");
+  EXPECT_EQ(read_file(state_file(home())), damaged);
+}
+
+TEST_F(DumpTest, DiagnosticsFollowRustLog) {
+  const std::string path = repo_.path().string();
+  const sys::Output off = run_orvo(home(), kDump, {path});
+  EXPECT_EQ(off.err, "");
+
+  const sys::Output info = run_orvo(home() / "other", {{"ORVO_DUMP", "1"}, {"RUST_LOG", "info"},
+                                                       {"NO_COLOR", "1"}}, {path});
+  EXPECT_EQ(info.status.code(), 0);
+  const std::regex line(R"(\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{6}Z  INFO orvo_store: add project name=proj path=)" +
+                        path + "\n");
+  EXPECT_TRUE(std::regex_search(info.err, line)) << info.err;
+
+  const sys::Output coloured =
+      run_orvo(home() / "third", {{"ORVO_DUMP", "1"}, {"RUST_LOG", "info"}, {"NO_COLOR", ""}},
+               {path});
+  EXPECT_NE(coloured.err.find("\x1b[32m INFO\x1b[0m"), std::string::npos) << coloured.err;
+
+  const sys::Output invalid =
+      run_orvo(home(), {{"ORVO_DUMP", "1"}, {"RUST_LOG", "foo=bar,info"}});
+  EXPECT_EQ(invalid.status.code(), 0);
+  EXPECT_TRUE(invalid.err.starts_with(
+      "ignoring `foo=bar`: error parsing level filter: expected one of \"off\", \"error\", "
+      "\"warn\", \"info\", \"debug\", \"trace\", or a number 0-5\n"))
+      << invalid.err;
+}
+
+}  // namespace
+}  // namespace orvo::test
