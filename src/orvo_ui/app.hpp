@@ -11,8 +11,10 @@
 #include <variant>
 #include <vector>
 
+#include "orvo_core/error.hpp"
 #include "orvo_core/ids.hpp"
 #include "orvo_core/model.hpp"
+#include "orvo_ui/keys.hpp"
 #include "orvo_ui/model.hpp"
 
 namespace orvo::runtime {
@@ -127,6 +129,17 @@ struct UiApp {
 
   // The text of the context row, from the focus of the last reload (not the cursor).
   [[nodiscard]] std::string context_line() const;
+
+  // Handles one key for `modal`, the dialog taken out of `modal` (which is none meanwhile): the
+  // dialog is stored back when it stays open. Returns RunForeground after Enter in the New
+  // Worktree dialog started the agent; fails only with the error of a failed quick-base save.
+  [[nodiscard]] core::Result<KeyOutcome> handle_modal_key(Modal modal, const KeyEvent& key);
+
+  // Creates a worktree on the new branch `name` from `base` (both trimmed) in the project, reloads
+  // at once and, with `start_pi`, starts the agent in a Terminal window and leaves the worktree in
+  // `foreground_path`. Never fails: every failure becomes the status message.
+  void create_wt(std::string_view name, std::string_view base, const core::ProjectId& project_id,
+                 bool start_pi);
 };
 
 // A short label for a path: its last name when that is valid UTF-8, else the whole path when
