@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "orvo_core/path.hpp"
+#include "orvo_runtime/app.hpp"
 #include "orvo_sys/text.hpp"
 
 namespace orvo::ui {
@@ -80,6 +81,10 @@ void UiApp::reload_from_snapshot(core::RuntimeSnapshot snapshot) {
   selected = cursor_row(flat, snapshot.focus);
   projects = std::move(snapshot.projects);
   focus = std::move(snapshot.focus);
+}
+
+void UiApp::reload_from_runtime() {
+  reload_from_snapshot(runtime->snapshot());
 }
 
 void UiApp::show_toast(std::string text, std::chrono::steady_clock::time_point now) {

@@ -115,6 +115,9 @@ struct UiApp {
   // the focused project's header row, else row 0, whatever it was before.
   void reload_from_snapshot(core::RuntimeSnapshot snapshot);
 
+  // `reload_from_snapshot` with a fresh snapshot of `runtime`, which must be set.
+  void reload_from_runtime();
+
   // Shows `text` as the status message until `now` + 5 seconds, replacing any message shown.
   void show_toast(std::string text,
                   std::chrono::steady_clock::time_point now = std::chrono::steady_clock::now());

@@ -2,7 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include "orvo_runtime/app.hpp"
+#include "orvo_store/store.hpp"
 #include "orvo_ui/fixtures.hpp"
+#include "support/git_repo.hpp"
+#include "support/temp_dir.hpp"
 
 namespace orvo::ui {
 namespace {
@@ -105,6 +109,33 @@ TEST(Reload, LeavesDialogAndMessageAlone) {
   EXPECT_TRUE(app.pending);
   EXPECT_EQ(app.toast, "kept");
   EXPECT_TRUE(app.toast_until);
+}
+
+TEST(Reload, FromARealRuntimeFollowsItsFocus) {
+  const orvo::test::TempDir tmp;
+  const orvo::test::ScopedEnv home("HOME", (tmp / "home").string());
+  orvo::test::GitRepo repo(tmp / "proj");
+  repo.add_worktree(tmp / "wt" / "x", "feat/x");
+  auto store = store::Store::open_at(tmp / "state" / "state.json");
+  ASSERT_TRUE(store) << store.error().message();
+  auto rt = std::make_shared<runtime::Runtime>(std::move(*store));
+  UiApp app(rt);
+  app.reload_from_runtime();
+  EXPECT_TRUE(app.flat.empty());
+
+  ASSERT_TRUE(rt->handle(runtime::AddProject{repo.path()}));
+  app.reload_from_runtime();
+  ASSERT_EQ(app.flat.size(), 3u);
+  EXPECT_EQ(std::get<ProjectRow>(app.flat[0]).name, "proj");
+  EXPECT_EQ(app.selected, 1u) << "added project focuses its main worktree";
+  EXPECT_EQ(app.context_line(), "ctx " + repo.path().string());
+
+  const core::ProjectId id = std::get<ProjectRow>(app.flat[0]).project_id;
+  ASSERT_TRUE(rt->handle(runtime::Focus{tmp / "wt" / "x", id}));
+  app.selected = 0;
+  app.reload_from_runtime();
+  EXPECT_EQ(app.selected, 2u);
+  EXPECT_EQ(app.current_worktree()->path, tmp / "wt" / "x");
 }
 
 TEST(CurrentWorktree, OnlyOnAWorktreeRowInRange) {
