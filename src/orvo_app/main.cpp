@@ -1,3 +1,4 @@
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
@@ -10,6 +11,8 @@
 #include "orvo_runtime/app.hpp"
 #include "orvo_store/store.hpp"
 #include "orvo_ui/model.hpp"
+#include "orvo_ui/run_tui.hpp"
+#include "orvo_ui/terminal.hpp"
 
 namespace orvo {
 namespace {
@@ -44,7 +47,7 @@ core::Result<void> main_body(int argc, char** argv) {
   if (std::getenv("ORVO_DUMP") != nullptr) {
     return dump(*rt, start_path);
   }
-  return {};
+  return ui::run_tui(std::move(rt), std::move(start_path));
 }
 
 void print_error(const std::string& text) {
@@ -68,6 +71,12 @@ int main(int argc, char** argv) {
     status = 101;
   }
   std::fflush(stdout);
+  // The interface ended on a termination signal: end the same way, now that the terminal is
+  // restored, so the parent sees the signal.
+  if (const int sig = ui::termination_signal(); sig != 0) {
+    std::signal(sig, SIG_DFL);
+    std::raise(sig);
+  }
   return status;
 }
 

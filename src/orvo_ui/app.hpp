@@ -133,9 +133,15 @@ struct UiApp {
   // The text of the context row, from the focus of the last reload (not the cursor).
   [[nodiscard]] std::string context_line() const;
 
-  // Handles one key for `modal`, the dialog taken out of `modal` (which is none meanwhile): the
-  // dialog is stored back when it stays open. Returns RunForeground after Enter in the New
-  // Worktree dialog started the agent; fails only with the error of a failed quick-base save.
+  // Handles one key press: an open dialog takes it (through `handle_modal_key`), otherwise the
+  // main view's bindings do. Runtime commands run to their end before it returns. Fails, ending
+  // the interface, with the runtime's error when selecting a worktree (Enter) or refreshing
+  // (`r`) fails, or when a dialog's key fails.
+  [[nodiscard]] core::Result<KeyOutcome> handle_key(const KeyEvent& key);
+
+  // Handles one key press in the dialog `modal`, which the caller took out of `modal` (so none
+  // is open while it runs); the dialog is open afterwards only if the key keeps it. Fails when a
+  // quick-base save fails.
   [[nodiscard]] core::Result<KeyOutcome> handle_modal_key(Modal modal, const KeyEvent& key);
 
   // Creates a worktree on the new branch `name` from `base` (both trimmed) in the project, reloads
@@ -144,6 +150,9 @@ struct UiApp {
   void create_wt(std::string_view name, std::string_view base, const core::ProjectId& project_id,
                  bool start_pi);
 };
+
+// The main view's key help, one entry per binding, in the order of the bindings.
+[[nodiscard]] std::string_view main_view_help();
 
 // A short label for a path: its last name when that is valid UTF-8, else the whole path when
 // that is, else "?".

@@ -301,7 +301,7 @@ void UiApp::create_wt(std::string_view name, std::string_view base,
     return;
   }
   needs_reload = true;
-  reload_from_snapshot(runtime->snapshot());
+  reload_from_runtime();
   show_toast(fmt::format("created {} \u2190 {}", branch, from));
   if (start_pi && focus.path) {
     (void)runtime->handle(runtime::StartPi{*focus.path, project_id});

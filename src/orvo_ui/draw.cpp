@@ -14,9 +14,6 @@
 namespace orvo::ui {
 namespace {
 
-constexpr std::string_view kMainHelp =
-    "j/k move · enter select · n new-wt · p pi · e editor · b quick-base · a add · d del-wt · "
-    "r refresh · q quit";
 constexpr std::string_view kHelp[] = {
     "name/base · Tab switch · Enter create+pi · Ctrl-p create only · Ctrl-b pick base · Esc",
     "type origin/main · Enter save · Esc",
@@ -181,7 +178,7 @@ std::vector<Line> dialog_body(const Modal& modal) {
 }  // namespace
 
 std::string_view help_text(const std::optional<Modal>& modal) {
-  return modal ? kHelp[modal->index()] : kMainHelp;
+  return modal ? kHelp[modal->index()] : main_view_help();
 }
 
 void draw(const UiApp& app, Buffer& buf) {

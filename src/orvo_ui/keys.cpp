@@ -174,7 +174,74 @@ void append_utf8(std::string& out, char32_t c) {
   }
 }
 
+// Keys that the xterm convention sends with a modifier parameter: "ESC [ 1 ; m <final>" and
+// "ESC [ <n> ; m ~" (0 where a form does not exist).
+struct ModifiableKey {
+  KeyCode code;
+  char final;
+  std::array<int, 2> tilde_numbers;
+};
+
+constexpr ModifiableKey kModifiableKeys[] = {
+    {Kind::Up, 'A', {0, 0}},
+    {Kind::Down, 'B', {0, 0}},
+    {Kind::Right, 'C', {0, 0}},
+    {Kind::Left, 'D', {0, 0}},
+    {Kind::Home, 'H', {1, 7}},
+    {Kind::End, 'F', {4, 8}},
+    {Kind::Insert, 0, {2, 0}},
+    {Kind::Delete, 0, {3, 0}},
+    {Kind::PageUp, 0, {5, 0}},
+    {Kind::PageDown, 0, {6, 0}},
+    {KeyCode::function(1), 'P', {11, 0}},
+    {KeyCode::function(2), 'Q', {12, 0}},
+    {KeyCode::function(3), 'R', {13, 0}},
+    {KeyCode::function(4), 'S', {14, 0}},
+    {KeyCode::function(5), 0, {15, 0}},
+    {KeyCode::function(6), 0, {17, 0}},
+    {KeyCode::function(7), 0, {18, 0}},
+    {KeyCode::function(8), 0, {19, 0}},
+    {KeyCode::function(9), 0, {20, 0}},
+    {KeyCode::function(10), 0, {21, 0}},
+    {KeyCode::function(11), 0, {23, 0}},
+    {KeyCode::function(12), 0, {24, 0}},
+};
+
+// Modifier parameters 2..8: every combination of Shift, Alt and Control.
+constexpr int kFirstParameter = 2;
+constexpr int kParameters = 7;
+// Curses keeps key codes in 16 bits; its own codes, dynamic ones included, stay far below.
+constexpr std::uint32_t kFirstOwnCode = 0x7000;
+constexpr std::uint32_t kOwnCodes = std::size(kModifiableKeys) * kParameters;
+
+std::optional<KeyEvent> decode_own_key_code(std::uint32_t code) {
+  const std::uint32_t offset = code - kFirstOwnCode;
+  const ModifiableKey& key_entry = kModifiableKeys[offset / kParameters];
+  return key(key_entry.code,
+             modifiers_from_parameter(static_cast<int>(offset % kParameters) + kFirstParameter));
+}
+
 }  // namespace
+
+std::vector<KeySequence> modified_key_sequences() {
+  std::vector<KeySequence> sequences;
+  for (std::size_t k = 0; k < std::size(kModifiableKeys); ++k) {
+    const ModifiableKey& entry = kModifiableKeys[k];
+    for (int p = 0; p < kParameters; ++p) {
+      const std::uint32_t code = kFirstOwnCode + static_cast<std::uint32_t>(k * kParameters + p);
+      const std::string parameter = std::to_string(p + kFirstParameter);
+      if (entry.final != 0) {
+        sequences.push_back({"\x1b[1;" + parameter + entry.final, code});
+      }
+      for (const int number : entry.tilde_numbers) {
+        if (number != 0) {
+          sequences.push_back({"\x1b[" + std::to_string(number) + ";" + parameter + "~", code});
+        }
+      }
+    }
+  }
+  return sequences;
+}
 
 std::string describe(const KeyEvent& event) {
   static constexpr std::pair<KeyModifiers, std::string_view> kModifierNames[] = {
@@ -217,6 +284,9 @@ std::optional<KeyEvent> decode_key(const TerminalInput& input) {
   }
   if (input.value <= static_cast<std::uint32_t>(KEY_MAX)) {
     return decode_standard_key_code(input.value);
+  }
+  if (input.value >= kFirstOwnCode && input.value < kFirstOwnCode + kOwnCodes) {
+    return decode_own_key_code(input.value);
   }
   return decode_named_key_code(input.name);
 }

@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace orvo::ui {
 
@@ -100,6 +101,18 @@ struct TerminalInput {
 
   friend constexpr bool operator==(const TerminalInput&, const TerminalInput&) = default;
 };
+
+// A byte sequence of the xterm convention for a modified key ("\x1b[1;5A" is Ctrl+Up) and the
+// key code this program assigns to it, so that modified keys decode alike whatever TERM
+// describes. The codes lie above every code the terminal library uses.
+struct KeySequence {
+  std::string bytes;
+  std::uint32_t code = 0;
+};
+
+// Every modified form (Shift, Alt, Control and their combinations) of the arrows, Home, End,
+// Insert, Delete, PageUp, PageDown and F1..F12.
+[[nodiscard]] std::vector<KeySequence> modified_key_sequences();
 
 // Whether `input` is the escape character, which starts either Esc or an Alt combination.
 [[nodiscard]] bool is_escape(const TerminalInput& input);

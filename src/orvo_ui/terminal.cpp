@@ -12,6 +12,7 @@
 // Last: it defines a macro for every terminal capability ("lines", "tab", ...).
 #include <term.h>
 
+#include <algorithm>
 #include <array>
 #include <atomic>
 #include <cerrno>
@@ -175,7 +176,8 @@ core::Result<void> curses_call(F&& call, const char* what) {
   return {};
 }
 
-// Home, End and the arrows in every form terminals send them, whatever TERM describes.
+// Home, End and the arrows in every form terminals send them, and the modified special keys,
+// whatever TERM describes.
 void define_key_aliases() {
   static constexpr std::pair<const char*, int> kAliases[] = {
       {"\033[1~", KEY_HOME}, {"\033[7~", KEY_HOME}, {"\033[H", KEY_HOME},  {"\033OH", KEY_HOME},
@@ -185,6 +187,9 @@ void define_key_aliases() {
   };
   for (const auto& [sequence, code] : kAliases) {
     define_key(sequence, code);
+  }
+  for (const KeySequence& sequence : modified_key_sequences()) {
+    define_key(sequence.bytes.c_str(), static_cast<int>(sequence.code));
   }
 }
 
@@ -347,10 +352,16 @@ struct TerminalSession::State {
   bool default_colors = false;
   bool repaint_pending = false;
   std::vector<cchar_t> row;
+  // The cells last copied to curses, row by row, for the frame and screen areas given.
+  std::vector<Cell> shown;
+  std::vector<bool> shown_valid;
+  Rect shown_area;
+  Rect shown_screen;
 
   core::Result<void> restore();
   void release();
   [[nodiscard]] int pair_for(const Cell& cell);
+  void copy_row(const Buffer& frame, std::uint16_t y, std::uint16_t right);
   [[nodiscard]] core::Result<std::optional<TerminalInput>> read_input(int timeout_ms);
 };
 
@@ -562,43 +573,70 @@ core::Result<void> TerminalSession::draw(const Buffer& frame) {
   State& s = *state_;
   const Rect screen = size();
   const Rect area = frame.area();
-  s.row.resize(area.width);
-  std::array<wchar_t, CCHARW_MAX + 1> wide{};
-  for (std::uint16_t y = area.y; y < area.bottom() && y < screen.bottom(); ++y) {
-    const std::uint16_t right = std::min(area.right(), screen.right());
-    int count = 0;
-    const Cell* previous = nullptr;
-    int previous_pair = 0;
-    for (std::uint16_t x = area.x; x < right; ++x) {
-      const Cell& cell = frame.at(x, y);
-      int width = symbol_to_wide(cell.symbol, wide);
-      if (width > 1 && x + 1 >= right) {
-        wide = {L' ', L'\0'};
-        width = 1;
-      }
-      int pair = 0;
-      if (previous != nullptr && previous->fg == cell.fg && previous->bg == cell.bg) {
-        pair = previous_pair;
-      } else {
-        pair = s.pair_for(cell);
-      }
-      previous = &cell;
-      previous_pair = pair;
-      const attr_t attrs = s.no_color ? A_NORMAL : attributes_of(cell.modifier);
-      setcchar(&s.row[static_cast<std::size_t>(count++)], wide.data(), attrs, 0, &pair);
-      // The following cell is covered by this wide character.
-      x = static_cast<std::uint16_t>(x + width - 1);
-    }
-    if (count > 0) {
-      mvwadd_wchnstr(stdscr, y, area.x, s.row.data(), count);
-    }
+  // After a resize the terminal's own idea of the old content is unreliable: paint it all.
+  const bool repaint = s.repaint_pending || screen != s.shown_screen;
+  if (repaint || area != s.shown_area) {
+    s.shown.assign(area.area(), Cell{});
+    s.shown_valid.assign(area.height, false);
+    s.shown_area = area;
+    s.shown_screen = screen;
   }
-  if (s.repaint_pending) {
+  const std::uint16_t right = std::min(area.right(), screen.right());
+  for (std::uint16_t y = area.y; y < area.bottom() && y < screen.bottom(); ++y) {
+    s.copy_row(frame, y, right);
+  }
+  if (repaint) {
     clearok(curscr, TRUE);
     s.repaint_pending = false;
   }
   wnoutrefresh(stdscr);
   return curses_call(doupdate, "drawing");
+}
+
+void TerminalSession::State::copy_row(const Buffer& frame, std::uint16_t y, std::uint16_t right) {
+  const Rect area = frame.area();
+  const std::size_t row_index = y - area.y;
+  Cell* remembered = shown.data() + row_index * area.width;
+  // A row equal to the one copied before is skipped: curses would find no change in it, and
+  // converting the cells is most of the cost of a frame.
+  bool same = shown_valid[row_index];
+  for (std::uint16_t i = 0; same && i < area.width; ++i) {
+    same = remembered[i] == frame.at(static_cast<std::uint16_t>(area.x + i), y);
+  }
+  if (same) {
+    return;
+  }
+  for (std::uint16_t i = 0; i < area.width; ++i) {
+    remembered[i] = frame.at(static_cast<std::uint16_t>(area.x + i), y);
+  }
+  shown_valid[row_index] = true;
+
+  row.resize(area.width);
+  std::array<wchar_t, CCHARW_MAX + 1> wide{};
+  int count = 0;
+  const Cell* previous = nullptr;
+  int previous_pair = 0;
+  for (std::uint16_t x = area.x; x < right; ++x) {
+    const Cell& cell = frame.at(x, y);
+    int width = symbol_to_wide(cell.symbol, wide);
+    if (width > 1 && x + 1 >= right) {
+      wide = {L' ', L'\0'};
+      width = 1;
+    }
+    int pair = previous_pair;
+    if (previous == nullptr || previous->fg != cell.fg || previous->bg != cell.bg) {
+      pair = pair_for(cell);
+    }
+    previous = &cell;
+    previous_pair = pair;
+    const attr_t attrs = no_color ? A_NORMAL : attributes_of(cell.modifier);
+    setcchar(&row[static_cast<std::size_t>(count++)], wide.data(), attrs, 0, &pair);
+    // The following cell is covered by this wide character.
+    x = static_cast<std::uint16_t>(x + width - 1);
+  }
+  if (count > 0) {
+    mvwadd_wchnstr(stdscr, y, area.x, row.data(), count);
+  }
 }
 
 core::Result<std::optional<TerminalEvent>> TerminalSession::poll_event(

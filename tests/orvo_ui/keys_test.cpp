@@ -131,6 +131,50 @@ TEST(DecodeEscape, TellsEscAloneFromAltCombinations) {
   EXPECT_FALSE(is_escape(code(0x1B)));
 }
 
+TEST(ModifiedKeySequences, DecodeToTheKeyWithItsModifiers) {
+  const std::vector<KeySequence> sequences = modified_key_sequences();
+  const auto decoded = [&](std::string_view bytes) -> std::optional<KeyEvent> {
+    for (const KeySequence& sequence : sequences) {
+      if (sequence.bytes == bytes) {
+        return decode_key(code(static_cast<int>(sequence.code)));
+      }
+    }
+    return std::nullopt;
+  };
+  struct Case {
+    const char* bytes;
+    KeyEvent expected;
+  } const cases[] = {
+      {"\x1b[1;5A", key(Kind::Up, kCtrl)},
+      {"\x1b[1;2B", key(Kind::Down, kShift)},
+      {"\x1b[1;3C", key(Kind::Right, kAlt)},
+      {"\x1b[1;4D", key(Kind::Left, kAlt | kShift)},
+      {"\x1b[1;6H", key(Kind::Home, kCtrl | kShift)},
+      {"\x1b[7;5~", key(Kind::Home, kCtrl)},
+      {"\x1b[1;7F", key(Kind::End, kCtrl | kAlt)},
+      {"\x1b[8;2~", key(Kind::End, kShift)},
+      {"\x1b[2;3~", key(Kind::Insert, kAlt)},
+      {"\x1b[3;5~", key(Kind::Delete, kCtrl)},
+      {"\x1b[5;2~", key(Kind::PageUp, kShift)},
+      {"\x1b[6;8~", key(Kind::PageDown, kCtrl | kAlt | kShift)},
+      {"\x1b[1;2P", key(KeyCode::function(1), kShift)},
+      {"\x1b[14;5~", key(KeyCode::function(4), kCtrl)},
+      {"\x1b[15;3~", key(KeyCode::function(5), kAlt)},
+      {"\x1b[24;5~", key(KeyCode::function(12), kCtrl)},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::PrintToString(std::string(c.bytes)));
+    EXPECT_EQ(decoded(c.bytes), c.expected);
+  }
+  for (const KeySequence& sequence : sequences) {
+    SCOPED_TRACE(testing::PrintToString(sequence.bytes));
+    EXPECT_GT(sequence.code, static_cast<std::uint32_t>(KEY_MAX) + 1000)
+        << "clear of curses' codes";
+    EXPECT_LT(sequence.code, 1u << 16) << "curses keeps 16 bits";
+    EXPECT_TRUE(decode_key(code(static_cast<int>(sequence.code))).has_value());
+  }
+}
+
 TEST(DescribeKey, NamesModifiersThenTheKey) {
   struct Case {
     KeyEvent key;

@@ -301,6 +301,7 @@ TEST_F(TerminalTest, DecodesTypedBytesIntoKeys) {
       {"\033[1;2A", {Kind::Up, Mod::Shift}},
       {"\033[1;3B", {Kind::Down, Mod::Alt}},
       {"\033[3;5~", {Kind::Delete, Mod::Control}},
+      {"\033[15;2~", {KeyCode::function(5), Mod::Shift}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::PrintToString(std::string(c.bytes)));
@@ -339,6 +340,39 @@ TEST_F(TerminalTest, ReportsAResizeWithTheNewSize) {
   ASSERT_TRUE(event.has_value());
   EXPECT_EQ(std::get<ResizeEvent>(*event), (ResizeEvent{60, 20}));
   EXPECT_EQ(session_->size(), (Rect{0, 0, 60, 20}));
+}
+
+TEST_F(TerminalTest, TheFirstFrameAfterAResizeIsPaintedInFull) {
+  ASSERT_TRUE(session_->draw(text_frame(session_->size(), "stays the same")));
+  pty_.take_output();
+  pty_.set_size(60, 20);
+  raise(SIGWINCH);
+  ASSERT_TRUE(next_event().has_value());
+  pty_.take_output();
+
+  ASSERT_TRUE(session_->draw(text_frame(session_->size(), "stays the same")));
+  EXPECT_NE(pty_.take_output().find("stays the same"), std::string::npos);
+  ASSERT_TRUE(session_->draw(text_frame(session_->size(), "stays the same")));
+  EXPECT_EQ(pty_.take_output(), "");
+}
+
+TEST_F(TerminalTest, RowsAreComparedCellByCellAcrossFrames) {
+  const Rect area = session_->size();
+  Buffer frame = text_frame(area, "top row");
+  frame.set_string(0, 9, "bottom row", {});
+  ASSERT_TRUE(session_->draw(frame));
+  pty_.take_output();
+
+  Style red;
+  red.fg = Color{Color::Kind::Red};
+  frame.at(3, 9).set_style(red);  // same symbol, new colour
+  ASSERT_TRUE(session_->draw(frame));
+  const std::string out = pty_.take_output();
+  EXPECT_NE(out.find("\033[31mt"), std::string::npos) << testing::PrintToString(out);
+
+  ASSERT_TRUE(session_->draw(text_frame(Rect{0, 0, 10, 2}, "smaller")));
+  EXPECT_NE(pty_.take_output().find("smaller"), std::string::npos)
+      << "a frame of another size is copied afresh";
 }
 
 TEST_F(TerminalTest, SuspendGivesTheScreenBackAndResumeRepaintsWithoutStaleInput) {
@@ -382,7 +416,16 @@ TEST_F(TerminalTest, RestoreGivesTheTerminalBackOnce) {
   EXPECT_EQ(pty_.take_output(), "") << "restoring again writes nothing";
 }
 
-TEST_F(TerminalTest, RestoreIsRefusedNothingAfterwards) {
+TEST_F(TerminalTest, DestroyingTheSessionRestoresTheTerminal) {
+  ASSERT_TRUE(session_->draw(text_frame(session_->size(), "x")));
+  pty_.take_output();
+  session_.reset();
+  const std::string out = pty_.take_output();
+  EXPECT_NE(out.find("\033[?1049l"), std::string::npos) << "normal screen";
+  EXPECT_NE(out.find("\033[?25h"), std::string::npos) << "visible cursor";
+}
+
+TEST_F(TerminalTest, ARestoredSessionRefusesEverythingButRestore) {
   ASSERT_TRUE(session_->restore());
   EXPECT_EQ(session_->size(), Rect{});
   const auto drawn = session_->draw(Buffer(Rect{0, 0, 4, 1}));

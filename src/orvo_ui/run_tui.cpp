@@ -1,0 +1,144 @@
+#include "orvo_ui/run_tui.hpp"
+
+#include <chrono>
+#include <cstdio>
+#include <type_traits>
+#include <utility>
+#include <variant>
+
+#include <fmt/format.h>
+
+#include "orvo_core/path.hpp"
+#include "orvo_runtime/app.hpp"
+#include "orvo_sys/process.hpp"
+#include "orvo_ui/draw.hpp"
+
+namespace orvo::ui {
+namespace {
+
+void print_banner(const std::filesystem::path& dir) {
+  const std::string banner = agent_banner(dir);
+  std::fwrite(banner.data(), 1, banner.size(), stdout);
+  std::fflush(stdout);
+}
+
+std::string agent_end_message(const tl::expected<sys::ExitStatus, sys::ProcessError>& status) {
+  if (status) {
+    return fmt::format("Pi exited ({})", sys::exit_status_text(*status));
+  }
+  return fmt::format("Pi failed: {} (is `pi` on PATH?)", status.error().message());
+}
+
+}  // namespace
+
+EventLoop::EventLoop(TerminalSession& terminal, UiApp& app)
+    : terminal_(terminal), app_(app), frame_(Rect{}) {}
+
+core::Result<bool> EventLoop::turn() {
+  const Rect area = terminal_.size();
+  if (frame_.area() != area) {
+    frame_ = Buffer(area);
+  }
+  draw(app_, frame_);
+  if (auto drawn = terminal_.draw(frame_); !drawn) {
+    return tl::unexpected(std::move(drawn.error()));
+  }
+  if (app_.quit) {
+    return false;
+  }
+  if (app_.needs_reload) {
+    app_.reload_from_runtime();
+    app_.needs_reload = false;
+  }
+  auto event = terminal_.poll_event(kEventWait);
+  if (!event) {
+    return tl::unexpected(std::move(event.error()));
+  }
+  if (termination_requested()) {
+    return false;
+  }
+  if (!*event) {
+    app_.expire_toast(std::chrono::steady_clock::now());
+    return true;
+  }
+  const auto* key = std::get_if<KeyEvent>(&**event);
+  if (key == nullptr || key->kind != KeyKind::Press) {
+    return true;
+  }
+  auto outcome = app_.handle_key(*key);
+  if (!outcome) {
+    return tl::unexpected(std::move(outcome.error()));
+  }
+  return std::visit(
+      [&](auto& result) -> core::Result<bool> {
+        using T = std::decay_t<decltype(result)>;
+        if constexpr (std::is_same_v<T, Quit>) {
+          return false;
+        } else if constexpr (std::is_same_v<T, RunForeground>) {
+          return run_agent_in_foreground(terminal_, app_, result.path).map([] { return true; });
+        } else {
+          return true;
+        }
+      },
+      *outcome);
+}
+
+core::Result<void> EventLoop::run() {
+  for (;;) {
+    auto more = turn();
+    if (!more) {
+      return tl::unexpected(std::move(more.error()));
+    }
+    if (!*more) {
+      return {};
+    }
+  }
+}
+
+std::string agent_banner(const std::filesystem::path& dir) {
+  return fmt::format("\n—— Orvo · Pi @ {} ——\n\n", core::display(dir));
+}
+
+core::Result<void> run_agent_in_foreground(TerminalSession& terminal, UiApp& app,
+                                           const std::filesystem::path& dir) {
+  if (auto suspended = terminal.suspend(); !suspended) {
+    return suspended;
+  }
+  print_banner(dir);
+  const sys::Command command{
+      .program = app.runtime->prefs_pi_bin(),
+      .args = {},
+      .cwd = dir,
+      .env = {{"ORVO_WORKTREE", core::display(dir)}},
+  };
+  app.show_toast(agent_end_message(sys::spawn_and_wait(command)));
+  if (auto resumed = terminal.resume(); !resumed) {
+    return resumed;
+  }
+  app.needs_reload = true;
+  return {};
+}
+
+core::Result<void> run_tui(std::shared_ptr<runtime::Runtime> runtime,
+                           std::optional<std::string> start_path) {
+  if (start_path) {
+    if (auto added = runtime->handle(runtime::AddProject{std::move(*start_path)}); !added) {
+      return added;
+    }
+  }
+  runtime->bootstrap();
+  auto terminal = TerminalSession::open();
+  if (!terminal) {
+    return tl::unexpected(std::move(terminal.error()));
+  }
+  UiApp app(std::move(runtime));
+  app.reload_from_runtime();
+  const core::Result<void> result = EventLoop(*terminal, app).run();
+  // A failure to give the terminal back outranks the loop's own result.
+  if (auto restored = terminal->restore(); !restored) {
+    return restored;
+  }
+  return result;
+}
+
+}  // namespace orvo::ui
