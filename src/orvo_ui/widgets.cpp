@@ -1,42 +1,326 @@
 #include "orvo_ui/widgets.hpp"
 
 #include <algorithm>
+#include <cmath>
+#include <iterator>
 
 namespace orvo::ui {
 namespace {
 
-// Length in bytes of the UTF-8 character that starts with `lead`.
-std::size_t char_length(unsigned char lead) {
-  if (lead < 0x80) return 1;
-  if ((lead >> 5) == 0x6) return 2;
-  if ((lead >> 4) == 0xE) return 3;
-  if ((lead >> 3) == 0x1E) return 4;
+constexpr std::string_view kReplacement = "\xEF\xBF\xBD";
+constexpr std::uint16_t kMaxCoordinate = UINT16_MAX;
+
+struct Decoded {
+  char32_t code = 0;
+  std::size_t length = 1;
+  bool valid = false;
+};
+
+bool in(unsigned char byte, unsigned char lo, unsigned char hi) {
+  return byte >= lo && byte <= hi;
+}
+
+// Decodes the UTF-8 character at the start of `text` (not empty). An invalid sequence covers its
+// longest valid-looking prefix, at least one byte, so it becomes one replacement character.
+Decoded decode(std::string_view text) {
+  const auto lead = static_cast<unsigned char>(text[0]);
+  if (lead < 0x80) {
+    return {lead, 1, true};
+  }
+  std::size_t need = 0;
+  unsigned char lo = 0x80;
+  unsigned char hi = 0xBF;
+  char32_t code = 0;
+  if (in(lead, 0xC2, 0xDF)) {
+    need = 1;
+    code = lead & 0x1Fu;
+  } else if (in(lead, 0xE0, 0xEF)) {
+    need = 2;
+    code = lead & 0x0Fu;
+    lo = lead == 0xE0 ? 0xA0 : 0x80;
+    hi = lead == 0xED ? 0x9F : 0xBF;
+  } else if (in(lead, 0xF0, 0xF4)) {
+    need = 3;
+    code = lead & 0x07u;
+    lo = lead == 0xF0 ? 0x90 : 0x80;
+    hi = lead == 0xF4 ? 0x8F : 0xBF;
+  } else {
+    return {};
+  }
+  std::size_t i = 1;
+  for (; i <= need; ++i) {
+    if (i >= text.size()) {
+      return {0, i, false};
+    }
+    const auto byte = static_cast<unsigned char>(text[i]);
+    if (!in(byte, lo, hi)) {
+      return {0, i, false};
+    }
+    code = (code << 6) | (byte & 0x3Fu);
+    lo = 0x80;
+    hi = 0xBF;
+  }
+  return {code, i, true};
+}
+
+struct Range {
+  char32_t first;
+  char32_t last;
+};
+
+// Whether `code` lies in one of `ranges`, which are sorted and do not overlap.
+template <std::size_t N>
+bool in_ranges(char32_t code, const Range (&ranges)[N]) {
+  const Range* it = std::upper_bound(std::begin(ranges), std::end(ranges), code,
+                                     [](char32_t c, const Range& r) { return c < r.first; });
+  return it != std::begin(ranges) && code <= std::prev(it)->last;
+}
+
+// Marks drawn on top of the character before them.
+constexpr Range kZeroWidth[] = {
+    {0x0300, 0x036F}, {0x0483, 0x0489}, {0x0591, 0x05BD},   {0x0610, 0x061A}, {0x064B, 0x065F},
+    {0x1AB0, 0x1AFF}, {0x1DC0, 0x1DFF}, {0x200B, 0x200F},   {0x2060, 0x2064}, {0x20D0, 0x20FF},
+    {0xFE00, 0xFE0F}, {0xFE20, 0xFE2F}, {0xE0100, 0xE01EF},
+};
+
+// East Asian wide and full-width characters and emoji, which terminals draw two cells wide.
+constexpr Range kDoubleWidth[] = {
+    {0x1100, 0x115F},   {0x231A, 0x231B},   {0x2329, 0x232A},   {0x23E9, 0x23EC},
+    {0x23F0, 0x23F0},   {0x23F3, 0x23F3},   {0x25FD, 0x25FE},   {0x2614, 0x2615},
+    {0x2648, 0x2653},   {0x267F, 0x267F},   {0x2693, 0x2693},   {0x26A1, 0x26A1},
+    {0x26AA, 0x26AB},   {0x26BD, 0x26BE},   {0x26C4, 0x26C5},   {0x26CE, 0x26CE},
+    {0x26D4, 0x26D4},   {0x26EA, 0x26EA},   {0x26F2, 0x26F3},   {0x26F5, 0x26F5},
+    {0x26FA, 0x26FA},   {0x26FD, 0x26FD},   {0x2705, 0x2705},   {0x270A, 0x270B},
+    {0x2728, 0x2728},   {0x274C, 0x274C},   {0x274E, 0x274E},   {0x2753, 0x2755},
+    {0x2757, 0x2757},   {0x2795, 0x2797},   {0x27B0, 0x27B0},   {0x27BF, 0x27BF},
+    {0x2B1B, 0x2B1C},   {0x2B50, 0x2B50},   {0x2B55, 0x2B55},   {0x2E80, 0x303E},
+    {0x3041, 0x33FF},   {0x3400, 0x4DBF},   {0x4E00, 0x9FFF},   {0xA000, 0xA4CF},
+    {0xA960, 0xA97F},   {0xAC00, 0xD7A3},   {0xF900, 0xFAFF},   {0xFE10, 0xFE19},
+    {0xFE30, 0xFE6F},   {0xFF00, 0xFF60},   {0xFFE0, 0xFFE6},   {0x16FE0, 0x16FE4},
+    {0x17000, 0x18AFF}, {0x1B000, 0x1B2FF}, {0x1F004, 0x1F004}, {0x1F0CF, 0x1F0CF},
+    {0x1F18E, 0x1F18E}, {0x1F191, 0x1F19A}, {0x1F200, 0x1F251}, {0x1F300, 0x1F64F},
+    {0x1F680, 0x1F6FF}, {0x1F900, 0x1F9FF}, {0x1FA70, 0x1FAFF}, {0x20000, 0x3FFFD},
+};
+
+bool is_control(char32_t code) {
+  return code < 0x20 || (code >= 0x7F && code < 0xA0);
+}
+
+// Cells a character takes: 0 for a mark that joins the character before it, 1 or 2.
+std::uint8_t char_width(char32_t code) {
+  if (code < 0x0300) {
+    return 1;
+  }
+  if (in_ranges(code, kZeroWidth)) {
+    return 0;
+  }
+  if (code >= 0x1100 && in_ranges(code, kDoubleWidth)) {
+    return 2;
+  }
   return 1;
+}
+
+// One drawable unit: a character with the zero-width marks after it, and its width in cells.
+struct Grapheme {
+  std::string_view symbol;
+  std::uint8_t width = 1;
+};
+
+// Walks text one drawable unit at a time, dropping control characters and marks that have no
+// character to join.
+class GraphemeReader {
+ public:
+  explicit GraphemeReader(std::string_view text) : text_(text) {}
+
+  bool next(Grapheme& out) {
+    while (pos_ < text_.size()) {
+      const std::size_t start = pos_;
+      const Decoded d = decode(text_.substr(pos_));
+      pos_ += d.length;
+      if (!d.valid) {
+        out = {kReplacement, 1};
+        return true;
+      }
+      if (is_control(d.code) || char_width(d.code) == 0) {
+        continue;
+      }
+      out.width = char_width(d.code);
+      skip_marks();
+      out.symbol = text_.substr(start, pos_ - start);
+      return true;
+    }
+    return false;
+  }
+
+ private:
+  void skip_marks() {
+    while (pos_ < text_.size()) {
+      const Decoded d = decode(text_.substr(pos_));
+      if (!d.valid || is_control(d.code) || char_width(d.code) != 0) {
+        return;
+      }
+      pos_ += d.length;
+    }
+  }
+
+  std::string_view text_;
+  std::size_t pos_ = 0;
+};
+
+// A drawable unit with the style of the span it came from.
+struct StyledGrapheme {
+  Grapheme grapheme;
+  const Style* style;
+};
+
+bool is_blank(const Grapheme& g) {
+  return g.symbol == " ";
+}
+
+std::vector<StyledGrapheme> graphemes_of(const Line& line) {
+  std::vector<StyledGrapheme> out;
+  for (const Span& span : line.spans) {
+    GraphemeReader reader(span.content);
+    Grapheme g;
+    while (reader.next(g)) {
+      out.push_back({g, &span.style});
+    }
+  }
+  return out;
+}
+
+// Draws units from (x, y) until one does not fit in `width` cells.
+void draw_graphemes(Buffer& buf, std::uint16_t x, std::uint16_t y, std::uint16_t width,
+                    const std::vector<StyledGrapheme>& units) {
+  const std::uint32_t limit = std::min<std::uint32_t>(std::uint32_t{x} + width, buf.area().right());
+  for (const StyledGrapheme& unit : units) {
+    if (x + std::uint32_t{unit.grapheme.width} > limit) {
+      return;
+    }
+    x = buf.set_string(x, y, unit.grapheme.symbol, *unit.style, unit.grapheme.width);
+  }
+}
+
+// Breaks units into lines of at most `width` cells at blanks; the blanks at the start of each
+// line are dropped, and a word wider than the line is split.
+std::vector<std::vector<StyledGrapheme>> word_wrap(const std::vector<StyledGrapheme>& units,
+                                                   std::uint16_t width) {
+  std::vector<std::vector<StyledGrapheme>> lines;
+  std::vector<StyledGrapheme> line;
+  std::vector<StyledGrapheme> blanks;
+  std::vector<StyledGrapheme> word;
+  std::size_t line_width = 0;
+  std::size_t blanks_width = 0;
+  std::size_t word_width = 0;
+
+  const auto start_line = [&] {
+    lines.push_back(std::move(line));
+    line.clear();
+    line_width = 0;
+  };
+  const auto commit_word = [&] {
+    if (!line.empty() && line_width + blanks_width + word_width <= width) {
+      line.insert(line.end(), blanks.begin(), blanks.end());
+      line.insert(line.end(), word.begin(), word.end());
+      line_width += blanks_width + word_width;
+    } else {
+      if (!line.empty()) {
+        start_line();
+      }
+      for (const StyledGrapheme& unit : word) {
+        if (line_width + unit.grapheme.width > width) {
+          start_line();
+        }
+        line.push_back(unit);
+        line_width += unit.grapheme.width;
+      }
+    }
+    blanks.clear();
+    blanks_width = 0;
+    word.clear();
+    word_width = 0;
+  };
+
+  for (const StyledGrapheme& unit : units) {
+    if (unit.grapheme.width > width) {
+      continue;
+    }
+    if (is_blank(unit.grapheme)) {
+      if (!word.empty()) {
+        commit_word();
+      }
+      blanks.push_back(unit);
+      blanks_width += unit.grapheme.width;
+    } else {
+      word.push_back(unit);
+      word_width += unit.grapheme.width;
+    }
+  }
+  if (!word.empty()) {
+    commit_word();
+  }
+  if (!line.empty() || lines.empty()) {
+    lines.push_back(std::move(line));
+  }
+  return lines;
+}
+
+std::uint16_t saturating_sub(std::uint16_t a, std::uint16_t b) {
+  return a > b ? static_cast<std::uint16_t>(a - b) : 0;
 }
 
 }  // namespace
 
+std::uint16_t Rect::right() const {
+  return static_cast<std::uint16_t>(
+      std::min<std::uint32_t>(std::uint32_t{x} + width, kMaxCoordinate));
+}
+
+std::uint16_t Rect::bottom() const {
+  return static_cast<std::uint16_t>(
+      std::min<std::uint32_t>(std::uint32_t{y} + height, kMaxCoordinate));
+}
+
 Style Style::patch(const Style& other) const {
   Style out = *this;
-  if (other.fg) out.fg = other.fg;
-  if (other.bg) out.bg = other.bg;
+  if (other.fg) {
+    out.fg = other.fg;
+  }
+  if (other.bg) {
+    out.bg = other.bg;
+  }
   out.add = (out.add & ~other.sub) | other.add;
   out.sub = (out.sub & ~other.add) | other.sub;
   return out;
 }
 
 void Cell::set_style(const Style& style) {
-  if (style.fg) fg = *style.fg;
-  if (style.bg) bg = *style.bg;
+  if (style.fg) {
+    fg = *style.fg;
+  }
+  if (style.bg) {
+    bg = *style.bg;
+  }
   modifier = (modifier | style.add) & ~style.sub;
 }
 
+void Buffer::unsplit_wide(std::uint16_t x0, std::uint16_t x1, std::uint16_t y) {
+  if (x0 > area_.x && x0 < area_.right() && at(x0, y).symbol.empty()) {
+    at(static_cast<std::uint16_t>(x0 - 1), y).symbol.assign(1, ' ');
+  }
+  if (x1 < area_.right() && at(x1, y).symbol.empty()) {
+    at(x1, y).symbol.assign(1, ' ');
+  }
+}
+
 Cell& Buffer::at(std::uint16_t x, std::uint16_t y) {
-  return cells_[static_cast<std::size_t>(y - area_.y) * area_.width + static_cast<std::size_t>(x - area_.x)];
+  return cells_[static_cast<std::size_t>(y - area_.y) * area_.width +
+                static_cast<std::size_t>(x - area_.x)];
 }
 
 const Cell& Buffer::at(std::uint16_t x, std::uint16_t y) const {
-  return cells_[static_cast<std::size_t>(y - area_.y) * area_.width + static_cast<std::size_t>(x - area_.x)];
+  return cells_[static_cast<std::size_t>(y - area_.y) * area_.width +
+                static_cast<std::size_t>(x - area_.x)];
 }
 
 void Buffer::set_style(Rect rect, const Style& style) {
@@ -51,23 +335,43 @@ void Buffer::set_style(Rect rect, const Style& style) {
   }
 }
 
+void Buffer::reset(Rect rect) {
+  const std::uint16_t x0 = std::max(rect.x, area_.x);
+  const std::uint16_t y0 = std::max(rect.y, area_.y);
+  const std::uint16_t x1 = std::min(rect.right(), area_.right());
+  const std::uint16_t y1 = std::min(rect.bottom(), area_.bottom());
+  for (std::uint16_t y = y0; y < y1; ++y) {
+    unsplit_wide(x0, x1, y);
+    for (std::uint16_t x = x0; x < x1; ++x) {
+      Cell& cell = at(x, y);
+      cell.symbol.assign(1, ' ');
+      cell.fg = kReset;
+      cell.bg = kReset;
+      cell.modifier = Modifier::None;
+    }
+  }
+}
+
 std::uint16_t Buffer::set_string(std::uint16_t x, std::uint16_t y, std::string_view text,
                                  const Style& style, std::uint16_t max_width) {
   if (y < area_.y || y >= area_.bottom()) {
     return x;
   }
   const std::uint32_t limit = std::min<std::uint32_t>(area_.right(), std::uint32_t{x} + max_width);
-  std::size_t i = 0;
-  while (i < text.size() && x < limit) {
-    const std::size_t n = std::min(char_length(static_cast<unsigned char>(text[i])),
-                                   text.size() - i);
+  GraphemeReader reader(text);
+  Grapheme g;
+  while (reader.next(g) && x + std::uint32_t{g.width} <= limit) {
+    const auto end = static_cast<std::uint16_t>(x + g.width);
+    // A character that starts left of the area is not drawn, not even its right half.
     if (x >= area_.x) {
-      Cell& cell = at(x, y);
-      cell.symbol.assign(text.substr(i, n));
-      cell.set_style(style);
+      unsplit_wide(x, end, y);
+      for (std::uint16_t cx = x; cx < end; ++cx) {
+        Cell& cell = at(cx, y);
+        cell.symbol.assign(cx == x ? g.symbol : std::string_view{});
+        cell.set_style(style);
+      }
     }
-    i += n;
-    ++x;
+    x = end;
   }
   return x;
 }
@@ -78,6 +382,188 @@ std::string Buffer::row_text(std::uint16_t y) const {
     out += at(x, y).symbol;
   }
   return out;
+}
+
+std::size_t display_width(std::string_view text) {
+  std::size_t width = 0;
+  GraphemeReader reader(text);
+  Grapheme g;
+  while (reader.next(g)) {
+    width += g.width;
+  }
+  return width;
+}
+
+std::vector<Rect> split(Rect area, Direction direction,
+                        const std::vector<Constraint>& constraints) {
+  using Kind = Constraint::Kind;
+  const bool vertical = direction == Direction::Vertical;
+  const double total = vertical ? area.height : area.width;
+  std::vector<double> sizes(constraints.size(), 0.0);
+  double left = total;
+  const auto grant = [&](Kind kind, auto wanted) {
+    for (std::size_t i = 0; i < constraints.size(); ++i) {
+      if (constraints[i].kind == kind) {
+        const double size = std::min(wanted(constraints[i].value), left);
+        sizes[i] += size;
+        left -= size;
+      }
+    }
+  };
+  grant(Kind::Min, [](std::uint16_t v) { return static_cast<double>(v); });
+  grant(Kind::Length, [](std::uint16_t v) { return static_cast<double>(v); });
+  grant(Kind::Percentage,
+        [total](std::uint16_t v) { return static_cast<double>(v) * total / 100.0; });
+  const auto mins = std::count_if(constraints.begin(), constraints.end(),
+                                  [](const Constraint& c) { return c.kind == Kind::Min; });
+  if (mins > 0 && left > 0) {
+    for (std::size_t i = 0; i < constraints.size(); ++i) {
+      if (constraints[i].kind == Kind::Min) {
+        sizes[i] += left / static_cast<double>(mins);
+      }
+    }
+  }
+
+  std::vector<Rect> out;
+  out.reserve(constraints.size());
+  const std::uint16_t origin = vertical ? area.y : area.x;
+  double edge = 0.0;
+  auto start = std::uint16_t{0};
+  for (const double size : sizes) {
+    edge += size;
+    const auto end = static_cast<std::uint16_t>(std::round(edge));
+    const auto pos = static_cast<std::uint16_t>(origin + start);
+    const auto len = static_cast<std::uint16_t>(end - start);
+    out.push_back(vertical ? Rect{area.x, pos, area.width, len}
+                           : Rect{pos, area.y, len, area.height});
+    start = end;
+  }
+  return out;
+}
+
+Rect Block::inner(Rect area) const {
+  if (borders == Borders::Top) {
+    return {area.x, static_cast<std::uint16_t>(area.y + std::min<std::uint16_t>(area.height, 1)),
+            area.width, saturating_sub(area.height, 1)};
+  }
+  return {static_cast<std::uint16_t>(area.x + std::min<std::uint16_t>(area.width, 1)),
+          static_cast<std::uint16_t>(area.y + std::min<std::uint16_t>(area.height, 1)),
+          saturating_sub(area.width, 2), saturating_sub(area.height, 2)};
+}
+
+void Block::render(Rect area, Buffer& buf) const {
+  if (area.width == 0 || area.height == 0) {
+    return;
+  }
+  const std::uint16_t last_x = area.right() - 1;
+  const std::uint16_t last_y = area.bottom() - 1;
+  for (std::uint16_t x = area.x; x <= last_x; ++x) {
+    buf.set_string(x, area.y, "─", border_style, 1);
+  }
+  if (borders == Borders::All) {
+    for (std::uint16_t y = area.y; y <= last_y; ++y) {
+      buf.set_string(area.x, y, "│", border_style, 1);
+      buf.set_string(last_x, y, "│", border_style, 1);
+    }
+    for (std::uint16_t x = area.x; x <= last_x; ++x) {
+      buf.set_string(x, last_y, "─", border_style, 1);
+    }
+    buf.set_string(area.x, area.y, "┌", border_style, 1);
+    buf.set_string(last_x, area.y, "┐", border_style, 1);
+    buf.set_string(area.x, last_y, "└", border_style, 1);
+    buf.set_string(last_x, last_y, "┘", border_style, 1);
+  }
+  if (!title.empty()) {
+    const bool sides = borders == Borders::All;
+    const auto x = static_cast<std::uint16_t>(area.x + (sides ? 1 : 0));
+    buf.set_string(x, area.y, title, Style{}, saturating_sub(area.width, sides ? 2 : 0));
+  }
+}
+
+void Paragraph::render(Rect area, Buffer& buf) const {
+  buf.set_style(area, style);
+  Rect text_area = area;
+  if (block) {
+    block->render(area, buf);
+    text_area = block->inner(area);
+  }
+  if (text_area.width == 0 || text_area.height == 0) {
+    return;
+  }
+  std::uint16_t row = 0;
+  const auto draw_row = [&](const std::vector<StyledGrapheme>& units) {
+    draw_graphemes(buf, text_area.x, static_cast<std::uint16_t>(text_area.y + row), text_area.width,
+                   units);
+    ++row;
+  };
+  for (const Line& line : lines) {
+    if (row >= text_area.height) {
+      return;
+    }
+    if (!wrap) {
+      draw_row(graphemes_of(line));
+      continue;
+    }
+    for (const std::vector<StyledGrapheme>& units :
+         word_wrap(graphemes_of(line), text_area.width)) {
+      if (row >= text_area.height) {
+        return;
+      }
+      draw_row(units);
+    }
+  }
+}
+
+void ListState::scroll(std::size_t count, std::uint16_t height) {
+  if (count == 0) {
+    selected.reset();
+    offset = 0;
+    return;
+  }
+  offset = std::min(offset, count - 1);
+  if (!selected) {
+    return;
+  }
+  selected = std::min(*selected, count - 1);
+  if (*selected >= offset + height) {
+    offset = *selected + 1 - height;
+  } else if (*selected < offset) {
+    offset = *selected;
+  }
+}
+
+void List::render(Rect area, Buffer& buf, ListState& state) const {
+  Rect inner = area;
+  if (block) {
+    block->render(area, buf);
+    inner = block->inner(area);
+  }
+  state.scroll(items.size(), inner.height);
+  if (items.empty() || inner.width == 0 || inner.height == 0) {
+    return;
+  }
+  const std::size_t count = items.size();
+  const std::size_t first = state.offset;
+
+  const auto indent = static_cast<std::uint16_t>(
+      state.selected ? std::min<std::size_t>(display_width(highlight_symbol), inner.width) : 0);
+  const std::string blank(indent, ' ');
+  const std::size_t shown = std::min<std::size_t>(inner.height, count - first);
+  for (std::size_t r = 0; r < shown; ++r) {
+    const std::size_t index = first + r;
+    const auto y = static_cast<std::uint16_t>(inner.y + r);
+    const bool is_selected = state.selected == index;
+    buf.set_string(inner.x, y, is_selected ? highlight_symbol : blank, Style{}, indent);
+    draw_graphemes(buf, static_cast<std::uint16_t>(inner.x + indent), y,
+                   static_cast<std::uint16_t>(inner.width - indent), graphemes_of(items[index]));
+    if (is_selected) {
+      buf.set_style(Rect{inner.x, y, inner.width, 1}, highlight_style);
+    }
+  }
+}
+
+void clear(Rect area, Buffer& buf) {
+  buf.reset(area);
 }
 
 }  // namespace orvo::ui

@@ -1,9 +1,11 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace orvo::ui {
@@ -11,8 +13,24 @@ namespace orvo::ui {
 // A colour as the drawing code names it; `Reset` is the terminal's default.
 struct Color {
   enum class Kind : std::uint8_t {
-    Reset, Black, Red, Green, Yellow, Blue, Magenta, Cyan, Gray, DarkGray, LightRed,
-    LightGreen, LightYellow, LightBlue, LightMagenta, LightCyan, White, Rgb,
+    Reset,
+    Black,
+    Red,
+    Green,
+    Yellow,
+    Blue,
+    Magenta,
+    Cyan,
+    Gray,
+    DarkGray,
+    LightRed,
+    LightGreen,
+    LightYellow,
+    LightBlue,
+    LightMagenta,
+    LightCyan,
+    White,
+    Rgb,
   };
   Kind kind = Kind::Reset;
   std::uint8_t r = 0;
@@ -56,8 +74,8 @@ constexpr Modifier operator~(Modifier a) {
 
 // A style patch: unset colours leave the cell's colour alone; `add` is OR-ed in, `sub` removed.
 struct Style {
-  std::optional<Color> fg;
-  std::optional<Color> bg;
+  std::optional<Color> fg{};
+  std::optional<Color> bg{};
   Modifier add = Modifier::None;
   Modifier sub = Modifier::None;
 
@@ -74,12 +92,15 @@ struct Rect {
   std::uint16_t height = 0;
 
   [[nodiscard]] std::uint32_t area() const { return std::uint32_t{width} * height; }
-  [[nodiscard]] std::uint16_t right() const { return static_cast<std::uint16_t>(x + width); }
-  [[nodiscard]] std::uint16_t bottom() const { return static_cast<std::uint16_t>(y + height); }
+  // One past the last column and row, saturating at the coordinate range.
+  [[nodiscard]] std::uint16_t right() const;
+  [[nodiscard]] std::uint16_t bottom() const;
   friend bool operator==(const Rect&, const Rect&) = default;
 };
 
-// One screen cell: one symbol (a whole UTF-8 character) with its colours and attributes.
+// One screen cell: one character (with any zero-width marks that follow it) and its colours and
+// attributes. A double-width character fills two cells: its symbol in the first, the empty
+// symbol in the second, which the terminal must not write.
 struct Cell {
   std::string symbol = " ";
   Color fg = kReset;
@@ -90,20 +111,27 @@ struct Cell {
   friend bool operator==(const Cell&, const Cell&) = default;
 };
 
-// A frame of cells that drawing writes into and the terminal copies to the screen.
+// A frame of cells that drawing writes into and the terminal copies to the screen. Every write
+// is cut to the buffer's area.
 class Buffer {
  public:
   explicit Buffer(Rect area) : area_(area), cells_(area.area()) {}
 
   [[nodiscard]] const Rect& area() const { return area_; }
+  // The cell at (x, y); the point must lie inside the area.
   [[nodiscard]] Cell& at(std::uint16_t x, std::uint16_t y);
   [[nodiscard]] const Cell& at(std::uint16_t x, std::uint16_t y) const;
 
-  // Applies `style` to every cell of `rect` (cut to the buffer).
+  // Applies `style` to every cell of `rect`.
   void set_style(Rect rect, const Style& style);
 
-  // Writes `text` from (x, y), one character per cell, at most `max_width` cells, patching
-  // `style` onto each written cell; returns the x after the last written cell.
+  // Resets every cell of `rect` to the blank cell.
+  void reset(Rect rect);
+
+  // Writes `text` from (x, y), one character per cell (two for double-width ones), at most
+  // `max_width` cells, patching `style` onto each written cell; returns the x after the last
+  // written cell. Control characters are dropped; invalid UTF-8 is drawn as U+FFFD. A character
+  // that would not fit whole ends the text.
   std::uint16_t set_string(std::uint16_t x, std::uint16_t y, std::string_view text,
                            const Style& style, std::uint16_t max_width = UINT16_MAX);
 
@@ -111,8 +139,103 @@ class Buffer {
   [[nodiscard]] std::string row_text(std::uint16_t y) const;
 
  private:
+  // Blanks the part outside cells [x0, x1) of row y of any double-width character that a write
+  // to those cells would cut in two, so no cell is left half of a character.
+  void unsplit_wide(std::uint16_t x0, std::uint16_t x1, std::uint16_t y);
+
   Rect area_;
   std::vector<Cell> cells_;
 };
+
+// The number of cells `text` takes when drawn (control characters take none).
+[[nodiscard]] std::size_t display_width(std::string_view text);
+
+// How a layout sizes one segment.
+struct Constraint {
+  enum class Kind : std::uint8_t { Length, Min, Percentage };
+  Kind kind = Kind::Length;
+  std::uint16_t value = 0;
+
+  static constexpr Constraint length(std::uint16_t n) { return {Kind::Length, n}; }
+  static constexpr Constraint min(std::uint16_t n) { return {Kind::Min, n}; }
+  static constexpr Constraint percentage(std::uint16_t p) { return {Kind::Percentage, p}; }
+};
+
+enum class Direction : std::uint8_t { Vertical, Horizontal };
+
+// Splits `area` along `direction` into one segment per constraint, in order, without gaps.
+// Space goes first to the minimums of `Min`, then to each `Length` in order, then to each
+// `Percentage` (of the whole area); what is left widens the `Min` segments equally, or stays
+// unused after the last segment. Segment edges are computed in real numbers and each edge is
+// rounded to the nearest cell, halves away from zero.
+[[nodiscard]] std::vector<Rect> split(Rect area, Direction direction,
+                                      const std::vector<Constraint>& constraints);
+
+// A run of text in one style.
+struct Span {
+  std::string content{};
+  Style style{};
+};
+
+// One line of text made of spans.
+struct Line {
+  std::vector<Span> spans{};
+
+  Line() = default;
+  Line(std::string text, Style style = {}) : spans{Span{std::move(text), style}} {}
+  Line(std::vector<Span> parts) : spans(std::move(parts)) {}
+};
+
+enum class Borders : std::uint8_t { All, Top };
+
+// A frame of plain lines around an area, with an optional title on its top edge.
+struct Block {
+  Borders borders = Borders::All;
+  std::string title{};
+  Style border_style{};
+
+  // The area left inside the borders.
+  [[nodiscard]] Rect inner(Rect area) const;
+  void render(Rect area, Buffer& buf) const;
+};
+
+// Lines of text, left aligned; each line is cut at the right edge unless `wrap` is set, which
+// breaks lines at blanks (a word wider than the area is split) and drops the leading blanks of
+// every resulting line. Lines beyond the bottom are not drawn.
+struct Paragraph {
+  std::vector<Line> lines{};
+  Style style{};
+  std::optional<Block> block{};
+  bool wrap = false;
+
+  // Applies `style` to the whole area, draws the block, then the text inside it.
+  void render(Rect area, Buffer& buf) const;
+};
+
+// Which rows a list shows and which one is selected; `offset` is the first row shown.
+struct ListState {
+  std::size_t offset = 0;
+  std::optional<std::size_t> selected{};
+
+  // Clamps the selection to the last of `count` rows and moves `offset` the least needed for
+  // the selection to show among `height` rows.
+  void scroll(std::size_t count, std::uint16_t height);
+};
+
+// One-line items from top to bottom. When a row is selected every row is indented by the
+// highlight symbol's width, the selected row shows the symbol and gets `highlight_style` over its
+// whole width.
+struct List {
+  std::vector<Line> items{};
+  std::optional<Block> block{};
+  Style highlight_style{};
+  std::string highlight_symbol{};
+
+  // Draws the list after `state.scroll` for its items and inner height.
+  void render(Rect area, Buffer& buf, ListState& state) const;
+};
+
+// Resets every cell of `area` to the blank cell, so nothing drawn before shows through.
+void clear(Rect area, Buffer& buf);
 
 }  // namespace orvo::ui

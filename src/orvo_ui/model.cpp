@@ -1,0 +1,72 @@
+#include "orvo_ui/model.hpp"
+
+#include <string_view>
+#include <utility>
+
+#include "orvo_core/path.hpp"
+#include "orvo_sys/text.hpp"
+
+namespace orvo::ui {
+std::optional<std::string_view> last_name(const std::filesystem::path& path) {
+  std::string_view rest = path.native();
+  while (!rest.empty()) {
+    const std::size_t slash = rest.rfind('/');
+    const std::string_view name = slash == std::string_view::npos ? rest : rest.substr(slash + 1);
+    if (!name.empty() && name != ".") {
+      if (name == "..") {
+        return std::nullopt;
+      }
+      return name;
+    }
+    if (slash == std::string_view::npos) {
+      return std::nullopt;
+    }
+    rest = rest.substr(0, slash);
+  }
+  return std::nullopt;
+}
+
+std::string worktree_label(const std::filesystem::path& path) {
+  const std::optional<std::string_view> name = last_name(path);
+  if (name && sys::is_valid_utf8(*name)) {
+    return std::string(*name);
+  }
+  return "?";
+}
+
+SidebarModel SidebarModel::from_snapshot(core::RuntimeSnapshot snapshot) {
+  return SidebarModel{std::move(snapshot.projects), std::move(snapshot.focus.path)};
+}
+
+std::string SidebarModel::render_text() const {
+  std::string out = "Orvo — Orvo\n========================\n";
+  if (projects.empty()) {
+    out += "(no projects — press `a` to add)\n";
+    return out;
+  }
+  for (const core::ProjectSnapshot& snap : projects) {
+    const core::Project& project = snap.project;
+    out += "▼ ";
+    out += project.name;
+    out += "  quick: ";
+    out += project.quick_base.value_or("(no quick base)");
+    out += '\n';
+    for (const core::WorktreeView& wt : snap.worktrees) {
+      const bool focused = focus_path && core::same_path(*focus_path, wt.path);
+      out += "  ";
+      out += focused ? "→" : " ";
+      out += ' ';
+      out += worktree_label(wt.path);
+      out += "  [";
+      out += wt.branch.value_or("detached");
+      out += ']';
+      if (wt.is_main) {
+        out += " (main)";
+      }
+      out += '\n';
+    }
+  }
+  return out;
+}
+
+}  // namespace orvo::ui

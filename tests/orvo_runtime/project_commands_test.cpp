@@ -1,0 +1,312 @@
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "runtime_fixture.hpp"
+
+namespace orvo::runtime {
+namespace {
+
+using ::testing::ElementsAre;
+using ::testing::Eq;
+using ::testing::HasSubstr;
+using ::testing::IsEmpty;
+using ::testing::Not;
+using ::testing::StartsWith;
+
+TEST_F(RuntimeTest, AddProjectRegistersTheRepositoryRootListsAndFocusesIt) {
+  test::GitRepo repo(tmp / "proj");
+  std::filesystem::create_directories(repo.path() / "src" / "deep");
+  const core::UtcTime before = core::utc_now();
+
+  ASSERT_TRUE(rt().handle(AddProject{repo.path() / "src" / "deep"}));
+  EXPECT_THAT(events(), ElementsAre("ProjectsChanged", "Toast Project added true"));
+
+  const core::RuntimeSnapshot snap = rt().snapshot();
+  ASSERT_EQ(snap.projects.size(), 1U);
+  const core::Project& p = snap.projects[0].project;
+  EXPECT_EQ(p.name, "proj");
+  EXPECT_EQ(p.main_path, repo.path());
+  EXPECT_EQ(p.worktree_dir_template, "../worktrees/{repo}");
+  EXPECT_EQ(p.quick_base, "main");
+  EXPECT_FALSE(p.preferred_editor.has_value());
+  EXPECT_GE(p.created_at, before);
+  EXPECT_LE(p.created_at, core::utc_now());
+  ASSERT_EQ(snap.projects[0].worktrees.size(), 1U);
+  EXPECT_TRUE(snap.projects[0].worktrees[0].is_main);
+  EXPECT_EQ(snap.focus.path, repo.path());
+  EXPECT_EQ(snap.focus.project_id, p.id);
+  EXPECT_THAT(read_if_exists(state_file()), HasSubstr(p.id.to_string()));
+}
+
+TEST_F(RuntimeTest, AddProjectTakesTheRepositorysDefaultBaseAsQuickBase) {
+  struct Case {
+    const char* name;
+    std::function<void(test::GitRepo&)> set_up;
+    std::string initial_branch;
+    std::optional<std::string> quick_base;
+  };
+  const Case cases[] = {
+      {"origin HEAD", [&](test::GitRepo& r) { r.add_origin(tmp / "o.git", "main"); }, "main",
+       "origin/main"},
+      {"local master", [](test::GitRepo&) {}, "master", "master"},
+      {"neither", [](test::GitRepo&) {}, "trunk", std::nullopt},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    test::GitRepo repo(tmp / c.initial_branch, c.initial_branch);
+    c.set_up(repo);
+    const core::ProjectId id = add(repo);
+    EXPECT_EQ(project(id).project.quick_base, c.quick_base);
+  }
+}
+
+TEST_F(RuntimeTest, AddingARegisteredRepositoryAgainRefreshesAndFocusesItsProject) {
+  test::GitRepo repo(tmp / "proj");
+  test::GitRepo other(tmp / "other");
+  const core::ProjectId id = add(repo);
+  add(other);
+  repo.add_worktree(tmp / "wt" / "x", "x");
+  const std::string stored = read_if_exists(state_file());
+
+  ASSERT_TRUE(rt().handle(AddProject{repo.path() / "."}));
+  EXPECT_THAT(events(), ElementsAre("ProjectsChanged", "Toast Project added true"));
+  const core::RuntimeSnapshot snap = rt().snapshot();
+  EXPECT_EQ(snap.projects.size(), 2U);
+  EXPECT_EQ(snap.focus.project_id, id);
+  EXPECT_EQ(snap.focus.path, repo.path());
+  EXPECT_EQ(project(id).worktrees.size(), 2U);
+  EXPECT_EQ(read_if_exists(state_file()), stored);
+}
+
+TEST(AddProjectFailure, LeavesItsCompletedStepsInPlace) {
+  struct Case {
+    const char* name;
+    // Prepares the sandbox and returns the path to add.
+    std::function<std::filesystem::path(Sandbox&)> set_up;
+    std::function<std::string(const Sandbox&)> message_start;
+    bool stored;
+    bool saved;
+  };
+  const Case cases[] = {
+      {"outside any repository",
+       [](Sandbox& s) {
+         std::filesystem::create_directories(s.tmp / "plain");
+         return s.tmp / "plain";
+       },
+       [](const Sandbox&) { return "git failed (128): fatal: not a git repository"; }, false,
+       false},
+      {"missing directory", [](Sandbox& s) { return s.tmp / "missing"; },
+       [](const Sandbox& s) { return "not a git repository: " + (s.tmp / "missing").string(); },
+       false, false},
+      {"git missing",
+       [](Sandbox& s) {
+         const test::GitRepo repo(s.tmp / "proj");
+         std::filesystem::remove(s.bin / "git");
+         return repo.path();
+       },
+       [](const Sandbox&) { return "git not found on PATH"; }, false, false},
+      {"state file cannot be written",
+       [](Sandbox& s) {
+         const test::GitRepo repo(s.tmp / "proj");
+         s.rt();
+         s.break_state_dir();
+         return repo.path();
+       },
+       [](const Sandbox&) { return "io: File exists (os error 17)"; }, true, false},
+      {"listing fails",
+       [](Sandbox& s) {
+         const test::GitRepo repo(s.tmp / "proj");
+         s.fail_worktree_listing();
+         return repo.path();
+       },
+       [](const Sandbox&) { return "git failed (1): fatal: listing refused"; }, true, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Sandbox s;
+    const std::filesystem::path path = c.set_up(s);
+    const auto added = s.rt().handle(AddProject{path});
+    ASSERT_FALSE(added);
+    EXPECT_THAT(added.error().message(), StartsWith(c.message_start(s)));
+    EXPECT_THAT(s.events(), IsEmpty());
+    const core::RuntimeSnapshot snap = s.rt().snapshot();
+    EXPECT_FALSE(snap.focus.project_id.has_value());
+    ASSERT_EQ(snap.projects.size(), c.stored ? 1U : 0U);
+    if (c.stored) {
+      EXPECT_THAT(snap.projects[0].worktrees, IsEmpty());
+    }
+    EXPECT_EQ(read_if_exists(s.state_file()).find("\"proj\"") != std::string::npos, c.saved);
+  }
+}
+
+TEST_F(RuntimeTest, RemoveProjectDropsItsEntryAndKeepsDiskSessionsAndFocus) {
+  test::GitRepo repo(tmp / "proj");
+  test::GitRepo other(tmp / "other");
+  const core::ProjectId id = add(repo);
+  const core::ProjectId kept = add(other);
+  ASSERT_TRUE(rt().handle(Focus{repo.path(), id}));
+  ASSERT_TRUE(rt().start_pi(id, repo.path()));
+  (void)events();
+
+  ASSERT_TRUE(rt().handle(RemoveProject{id}));
+  EXPECT_THAT(events(), ElementsAre("ProjectsChanged"));
+  const core::RuntimeSnapshot snap = rt().snapshot();
+  ASSERT_EQ(snap.projects.size(), 1U);
+  EXPECT_EQ(snap.projects[0].project.id, kept);
+  EXPECT_EQ(snap.focus.project_id, id);
+  EXPECT_TRUE(std::filesystem::exists(repo.path() / ".git"));
+  EXPECT_THAT(read_if_exists(state_file()), Not(HasSubstr(id.to_string())));
+}
+
+TEST_F(RuntimeTest, RemovingAnUnknownProjectRewritesTheSameStateAndBroadcasts) {
+  test::GitRepo repo(tmp / "proj");
+  add(repo);
+  const std::string stored = read_if_exists(state_file());
+  std::filesystem::remove(state_file());
+  ASSERT_TRUE(rt().handle(RemoveProject{core::ProjectId::create()}));
+  EXPECT_THAT(events(), ElementsAre("ProjectsChanged"));
+  EXPECT_EQ(read_if_exists(state_file()), stored);
+  EXPECT_EQ(rt().snapshot().projects.size(), 1U);
+}
+
+TEST_F(RuntimeTest, SetQuickBaseStoresTheTextExactlyAsGiven) {
+  test::GitRepo repo(tmp / "proj");
+  const core::ProjectId id = add(repo);
+  for (const std::string base : {"origin/dev", "", " spaced "}) {
+    SCOPED_TRACE(base);
+    ASSERT_TRUE(rt().handle(SetQuickBase{id, base}));
+    EXPECT_THAT(events(), ElementsAre("ProjectsChanged"));
+    EXPECT_EQ(project(id).project.quick_base, base);
+    EXPECT_THAT(read_if_exists(state_file()), HasSubstr("\"quick_base\": \"" + base + "\""));
+  }
+}
+
+TEST_F(RuntimeTest, FailedStoreCommandsChangeNothingAndDoNotBroadcast) {
+  test::GitRepo repo(tmp / "proj");
+  const core::ProjectId id = add(repo);
+  repo.add_worktree(tmp / "wt" / "x", "x");
+  ASSERT_TRUE(rt().refresh_project(id));
+  ASSERT_TRUE(rt().handle(Focus{tmp / "wt" / "x", id}));
+  (void)events();
+
+  const core::ProjectId unknown = core::ProjectId::create();
+  EXPECT_EQ(rt().handle(SetQuickBase{unknown, "dev"}).error().message(), "project not found");
+  break_state_dir();
+  struct Case {
+    const char* name;
+    RuntimeCmd cmd;
+  };
+  const Case cases[] = {
+      {"set quick base", SetQuickBase{id, "dev"}},
+      {"remove project", RemoveProject{id}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const auto result = rt().handle(c.cmd);
+    ASSERT_FALSE(result);
+    EXPECT_THAT(result.error().message(), Eq("io: File exists (os error 17)"));
+    EXPECT_THAT(result.error().causes(), ElementsAre("File exists (os error 17)"));
+    EXPECT_THAT(events(), IsEmpty());
+    EXPECT_EQ(rt().snapshot().focus.path, tmp / "wt" / "x");
+  }
+  // A failed save keeps the change in the store's memory, so the project is gone from snapshots.
+  EXPECT_THAT(rt().snapshot().projects, IsEmpty());
+}
+
+TEST_F(RuntimeTest, FocusTakesAnyPathAndProjectAndAlwaysBroadcasts) {
+  const core::ProjectId nobody = core::ProjectId::create();
+  ASSERT_TRUE(rt().handle(Focus{"/no/such/worktree", nobody}));
+  EXPECT_THAT(events(), ElementsAre("ProjectsChanged"));
+  const core::FocusState focus = rt().snapshot().focus;
+  EXPECT_EQ(focus.path, std::filesystem::path("/no/such/worktree"));
+  EXPECT_EQ(focus.project_id, nobody);
+}
+
+TEST_F(RuntimeTest, TouchSessionMarksTheMatchingSessionAndSendsItAlone) {
+  test::GitRepo repo(tmp / "proj");
+  const core::ProjectId id = add(repo);
+  ASSERT_TRUE(rt().start_pi(id, repo.path()));
+  const core::TermSession recorded = project(id).sessions.at(0);
+  (void)events();
+
+  ASSERT_TRUE(rt().handle(TouchSession{core::Uuid::new_v4()}));
+  EXPECT_THAT(events(), IsEmpty());
+  EXPECT_EQ(project(id).sessions.at(0).status, core::kSessionRecorded);
+
+  ASSERT_TRUE(rt().handle(TouchSession{recorded.id}));
+  const std::vector<core::Event> sent = raw_events();
+  ASSERT_EQ(sent.size(), 1U);
+  const core::TermSession& touched = std::get<core::SessionUpdated>(sent[0]).session;
+  EXPECT_EQ(touched.id, recorded.id);
+  EXPECT_EQ(touched.status, core::kSessionTouched);
+  EXPECT_EQ(touched.started_at, recorded.started_at);
+  EXPECT_GE(touched.updated_at, recorded.updated_at);
+  const core::TermSession stored = project(id).sessions.at(0);
+  EXPECT_EQ(stored.status, core::kSessionTouched);
+  EXPECT_EQ(stored.updated_at, touched.updated_at);
+}
+
+TEST_F(RuntimeTest, OpenEditorStartsTheEditorWithThePathAndDoesNotWaitForIt) {
+  const std::filesystem::path record = tmp / "editor";
+  test::write_file(bin / "fake-editor",
+                   "#!/bin/sh\n"
+                   "PATH=/usr/bin:/bin\n"
+                   "printf '%s\\0' \"$@\" > '" +
+                       record.string() +
+                       ".part'\n"
+                       "mv '" +
+                       record.string() + ".part' '" + record.string() +
+                       ".args'\n"
+                       "i=0\n"
+                       "while [ ! -e '" +
+                       record.string() +
+                       ".release' ] && [ $i -lt 200 ]; do\n"
+                       "  sleep 0.05; i=$((i+1))\n"
+                       "done\n"
+                       "touch '" +
+                       record.string() + ".exited'\n",
+                   true);
+  write_prefs("fake-editor", "pi");
+
+  ASSERT_TRUE(rt().handle(OpenEditor{tmp / "some worktree"}));
+  EXPECT_FALSE(std::filesystem::exists(record.string() + ".exited"));
+  EXPECT_THAT(events(), IsEmpty());
+  ASSERT_TRUE(wait_for(record.string() + ".args"));
+  EXPECT_EQ(test::read_file(record.string() + ".args"), (tmp / "some worktree").string() + '\0');
+  test::write_file(record.string() + ".release", "");
+  EXPECT_TRUE(wait_for(record.string() + ".exited"));
+}
+
+TEST(OpenEditorFailure, NamesTheWholeCommandWithTheSystemErrorAsCause) {
+  struct Case {
+    const char* editor_cmd;
+    bool make_plain_file;
+    const char* cause;
+  };
+  const Case cases[] = {
+      {"code --wait", false, "No such file or directory (os error 2)"},
+      {"", false, "No such file or directory (os error 2)"},
+      {"not-executable", true, "Permission denied (os error 13)"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.editor_cmd);
+    Sandbox s;
+    if (c.make_plain_file) {
+      test::write_file(s.bin / c.editor_cmd, "#!/bin/sh\n");
+    }
+    s.write_prefs(c.editor_cmd, "pi");
+    const auto opened = s.rt().handle(OpenEditor{s.tmp.path()});
+    ASSERT_FALSE(opened);
+    EXPECT_EQ(opened.error().message(), std::string("spawn editor ") + c.editor_cmd);
+    EXPECT_THAT(opened.error().causes(), ElementsAre(c.cause));
+    EXPECT_THAT(s.events(), IsEmpty());
+  }
+}
+
+}  // namespace
+}  // namespace orvo::runtime
