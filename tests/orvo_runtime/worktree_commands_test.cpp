@@ -98,6 +98,8 @@ TEST(CreateWorktreeFailure, StopsAtTheFailingStepAndLeavesTheEarlierOnes) {
     std::function<Matcher<const std::string&>(const Sandbox&)> message;
     std::vector<std::string> events;
     bool on_disk;
+    // Whether the branch x exists afterwards (made by git or by the set-up).
+    bool branch_x;
   };
   const Case cases[] = {
       {"unknown project",
@@ -106,6 +108,7 @@ TEST(CreateWorktreeFailure, StopsAtTheFailingStepAndLeavesTheEarlierOnes) {
        },
        [](const Sandbox&) { return Eq("project not found"); },
        {},
+       false,
        false},
       {"no base and no quick base",
        [](Sandbox& s, const core::ProjectId&) {
@@ -116,6 +119,7 @@ TEST(CreateWorktreeFailure, StopsAtTheFailingStepAndLeavesTheEarlierOnes) {
        },
        [](const Sandbox&) { return Eq("quick base not set; pass base or SetQuickBase"); },
        {},
+       false,
        false},
       {"directory exists",
        [](Sandbox& s, const core::ProjectId& id) {
@@ -126,6 +130,7 @@ TEST(CreateWorktreeFailure, StopsAtTheFailingStepAndLeavesTheEarlierOnes) {
          return Eq("path already exists: " + (s.tmp / "worktrees" / "proj" / "x").string());
        },
        {creating},
+       false,
        false},
       {"parent cannot be made",
        [](Sandbox& s, const core::ProjectId& id) {
@@ -134,6 +139,7 @@ TEST(CreateWorktreeFailure, StopsAtTheFailingStepAndLeavesTheEarlierOnes) {
        },
        [](const Sandbox&) { return Eq("io: Not a directory (os error 20)"); },
        {creating},
+       false,
        false},
       {"branch exists",
        [](Sandbox& s, const core::ProjectId& id) {
@@ -142,13 +148,15 @@ TEST(CreateWorktreeFailure, StopsAtTheFailingStepAndLeavesTheEarlierOnes) {
        },
        [](const Sandbox&) { return git_failed("a branch named 'x' already exists"); },
        {creating},
-       false},
+       false,
+       true},
       {"bad base",
        [](Sandbox&, const core::ProjectId& id) {
          return CreateWorktree{"x", "nope", id, false};
        },
        [](const Sandbox&) { return git_failed("not a valid object name: 'nope'"); },
        {"Progress Creating $TMP/worktrees/proj/x from nope\u2026 false"},
+       false,
        false},
       {"listing after creation fails",
        [](Sandbox& s, const core::ProjectId& id) {
@@ -157,6 +165,7 @@ TEST(CreateWorktreeFailure, StopsAtTheFailingStepAndLeavesTheEarlierOnes) {
        },
        [](const Sandbox&) { return Eq("git failed (1): fatal: listing refused"); },
        {creating},
+       true,
        true},
   };
   for (const Case& c : cases) {
@@ -173,6 +182,7 @@ TEST(CreateWorktreeFailure, StopsAtTheFailingStepAndLeavesTheEarlierOnes) {
     EXPECT_THAT(created.error().message(), c.message(s));
     EXPECT_EQ(s.events(), c.events);
     EXPECT_EQ(std::filesystem::exists(s.tmp / "worktrees" / "proj" / "x" / ".git"), c.on_disk);
+    EXPECT_EQ(repo.git({"branch", "--list", "x"}).empty(), !c.branch_x);
     EXPECT_THAT(cached_paths(s, id), ElementsAre("$TMP/proj"));
     EXPECT_EQ(s.rt().snapshot().focus.path, focus_before.path);
     EXPECT_EQ(s.rt().snapshot().focus.project_id, focus_before.project_id);
