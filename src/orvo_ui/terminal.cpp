@@ -1,0 +1,747 @@
+#include "orvo_ui/terminal.hpp"
+
+#include <curses.h>
+#include <fcntl.h>
+#include <langinfo.h>
+#include <locale.h>
+#include <poll.h>
+#include <signal.h>
+#include <termios.h>
+#include <unistd.h>
+#include <wchar.h>
+// Last: it defines a macro for every terminal capability ("lines", "tab", ...).
+#include <term.h>
+
+#include <algorithm>
+#include <array>
+#include <atomic>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "orvo_sys/os_error.hpp"
+
+namespace orvo::ui {
+namespace {
+
+constexpr std::array<int, 4> kTerminationSignals = {SIGTERM, SIGINT, SIGHUP, SIGQUIT};
+constexpr std::array<int, 4> kCrashSignals = {SIGSEGV, SIGABRT, SIGBUS, SIGFPE};
+constexpr int kEscapeDelayMs = 25;
+
+// Signal handlers may run on any thread, so everything they read is a lock-free atomic or is
+// written before `g_full_screen` is set.
+static_assert(std::atomic<int>::is_always_lock_free);
+static_assert(std::atomic<bool>::is_always_lock_free);
+std::atomic<int> g_termination_signal{0};
+std::atomic<bool> g_suspended{false};
+std::atomic<bool> g_full_screen{false};
+
+// What the crash handler writes to give the terminal back, captured while opening.
+struct CrashRestore {
+  int fd = -1;
+  std::array<char, 256> bytes{};
+  std::size_t size = 0;
+  termios shell_mode{};
+};
+CrashRestore g_crash;
+
+struct SavedActions {
+  std::array<struct sigaction, kTerminationSignals.size()> termination{};
+  std::array<struct sigaction, kCrashSignals.size()> crash{};
+};
+SavedActions g_previous;
+
+extern "C" void on_termination_signal(int sig) {
+  // Keyboard signals typed while a foreground child owns the terminal are the child's.
+  if (g_suspended.load() && (sig == SIGINT || sig == SIGQUIT)) {
+    return;
+  }
+  g_termination_signal.store(sig);
+}
+
+extern "C" void on_crash_signal(int sig) {
+  if (g_full_screen.exchange(false)) {
+    std::size_t done = 0;
+    while (done < g_crash.size) {
+      const ssize_t n = write(g_crash.fd, g_crash.bytes.data() + done, g_crash.size - done);
+      if (n <= 0) {
+        break;
+      }
+      done += static_cast<std::size_t>(n);
+    }
+    tcsetattr(g_crash.fd, TCSANOW, &g_crash.shell_mode);
+  }
+  // Hand the signal to whoever handled it before (the default action, or a sanitizer's report).
+  for (std::size_t i = 0; i < kCrashSignals.size(); ++i) {
+    if (kCrashSignals[i] == sig) {
+      sigaction(sig, &g_previous.crash[i], nullptr);
+    }
+  }
+  raise(sig);
+}
+
+void install_signal_handlers() {
+  struct sigaction action {};
+  sigemptyset(&action.sa_mask);
+  action.sa_flags = SA_RESTART;
+  action.sa_handler = on_termination_signal;
+  for (std::size_t i = 0; i < kTerminationSignals.size(); ++i) {
+    sigaction(kTerminationSignals[i], &action, &g_previous.termination[i]);
+  }
+  action.sa_flags = SA_ONSTACK;
+  action.sa_handler = on_crash_signal;
+  for (std::size_t i = 0; i < kCrashSignals.size(); ++i) {
+    sigaction(kCrashSignals[i], &action, &g_previous.crash[i]);
+  }
+}
+
+void reinstate_signal_handlers() {
+  for (std::size_t i = 0; i < kTerminationSignals.size(); ++i) {
+    sigaction(kTerminationSignals[i], &g_previous.termination[i], nullptr);
+  }
+  for (std::size_t i = 0; i < kCrashSignals.size(); ++i) {
+    sigaction(kCrashSignals[i], &g_previous.crash[i], nullptr);
+  }
+}
+
+// Appends a terminal capability to the crash bytes without its padding ("$<5>"), which only
+// slow terminals need.
+void append_capability(std::string_view text) {
+  while (!text.empty() && g_crash.size < g_crash.bytes.size()) {
+    if (text.starts_with("$<")) {
+      const std::size_t end = text.find('>');
+      if (end != std::string_view::npos) {
+        text.remove_prefix(end + 1);
+        continue;
+      }
+    }
+    g_crash.bytes[g_crash.size++] = text.front();
+    text.remove_prefix(1);
+  }
+}
+
+// The terminal's own sequences for plain attributes, visible cursor, normal keypad and normal
+// screen, so the crash handler only has to write them.
+void capture_crash_restore(int fd) {
+  g_crash.size = 0;
+  g_crash.fd = fd;
+  for (const char* capability : {"sgr0", "cnorm", "rmkx", "rmcup"}) {
+    const char* text = tigetstr(capability);
+    if (text != nullptr && text != reinterpret_cast<char*>(-1)) {
+      append_capability(text);
+    }
+  }
+}
+
+// Wide characters need a UTF-8 character type; the rest of the locale stays "C" so that
+// number formats and system error texts do not change with the user's language.
+void choose_locale() {
+  setlocale(LC_CTYPE, "");
+  if (std::string_view(nl_langinfo(CODESET)) != "UTF-8") {
+    setlocale(LC_CTYPE, "C.UTF-8");
+  }
+}
+
+// Looks the terminal type up before curses does: newterm leaks memory on a type it does not
+// know. A type without cursor addressing cannot show a full screen.
+core::Result<void> check_terminal_type(const char* term, int fd) {
+  int status = 0;
+  if (setupterm(term, fd, &status) != OK) {
+    return core::fail(std::string("unknown terminal type \"") + term + "\"");
+  }
+  const char* cup = tigetstr("cup");
+  const bool addressable = cup != nullptr && cup != reinterpret_cast<char*>(-1);
+  del_curterm(cur_term);
+  if (!addressable) {
+    return core::fail(std::string("terminal type \"") + term + "\" cannot place the cursor");
+  }
+  return {};
+}
+
+// A stream of its own over a duplicate of `fd`, so closing it leaves `fd` open; null with
+// errno set on failure.
+FILE* open_stream(int fd, const char* mode) {
+  const int copy = fcntl(fd, F_DUPFD_CLOEXEC, 0);
+  if (copy < 0) {
+    return nullptr;
+  }
+  FILE* stream = fdopen(copy, mode);
+  if (stream == nullptr) {
+    const int code = errno;
+    close(copy);
+    errno = code;
+  }
+  return stream;
+}
+
+core::Error os_error_or(int code, std::string fallback) {
+  return code != 0 ? core::Error(sys::OsError{code}.message()) : core::Error(std::move(fallback));
+}
+
+// Runs one curses call; ERR becomes the system's error when it left one, else `what`.
+template <class F>
+core::Result<void> curses_call(F&& call, const char* what) {
+  errno = 0;
+  if (call() == ERR) {
+    return tl::unexpected(os_error_or(errno, std::string("terminal: ") + what + " failed"));
+  }
+  return {};
+}
+
+// Home, End and the arrows in every form terminals send them, and the modified special keys,
+// whatever TERM describes.
+void define_key_aliases() {
+  static constexpr std::pair<const char*, int> kAliases[] = {
+      {"\033[1~", KEY_HOME}, {"\033[7~", KEY_HOME}, {"\033[H", KEY_HOME},  {"\033OH", KEY_HOME},
+      {"\033[4~", KEY_END},  {"\033[8~", KEY_END},  {"\033[F", KEY_END},   {"\033OF", KEY_END},
+      {"\033[A", KEY_UP},    {"\033[B", KEY_DOWN},  {"\033[C", KEY_RIGHT}, {"\033[D", KEY_LEFT},
+      {"\033OA", KEY_UP},    {"\033OB", KEY_DOWN},  {"\033OC", KEY_RIGHT}, {"\033OD", KEY_LEFT},
+  };
+  for (const auto& [sequence, code] : kAliases) {
+    define_key(sequence, code);
+  }
+  for (const KeySequence& sequence : modified_key_sequences()) {
+    define_key(sequence.bytes.c_str(), static_cast<int>(sequence.code));
+  }
+}
+
+attr_t attributes_of(Modifier modifier) {
+  static constexpr std::pair<Modifier, attr_t> kAttributes[] = {
+      {Modifier::Bold, A_BOLD},        {Modifier::Dim, A_DIM},
+      {Modifier::Italic, A_ITALIC},    {Modifier::Underlined, A_UNDERLINE},
+      {Modifier::Reversed, A_REVERSE},
+  };
+  attr_t attrs = A_NORMAL;
+  for (const auto& [flag, attr] : kAttributes) {
+    if ((modifier & flag) != Modifier::None) {
+      attrs |= attr;
+    }
+  }
+  return attrs;
+}
+
+// Decodes one UTF-8 character at the front of `text`; invalid bytes give U+FFFD.
+char32_t next_code_point(std::string_view& text) {
+  const auto lead = static_cast<unsigned char>(text[0]);
+  std::size_t length = 1;
+  char32_t cp = lead;
+  if (lead >= 0xF0 && lead <= 0xF4) {
+    length = 4;
+    cp = lead & 0x07;
+  } else if (lead >= 0xE0) {
+    length = 3;
+    cp = lead & 0x0F;
+  } else if (lead >= 0xC2 && lead < 0xE0) {
+    length = 2;
+    cp = lead & 0x1F;
+  } else if (lead >= 0x80) {
+    text.remove_prefix(1);
+    return U'\uFFFD';
+  }
+  if (text.size() < length) {
+    text.remove_prefix(text.size());
+    return U'\uFFFD';
+  }
+  for (std::size_t i = 1; i < length; ++i) {
+    const auto byte = static_cast<unsigned char>(text[i]);
+    if ((byte & 0xC0) != 0x80) {
+      text.remove_prefix(i);
+      return U'\uFFFD';
+    }
+    cp = (cp << 6) | (byte & 0x3F);
+  }
+  text.remove_prefix(length);
+  const bool overlong = (length == 3 && cp < 0x800) || (length == 4 && cp < 0x10000);
+  if (overlong || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
+    return U'\uFFFD';
+  }
+  return cp;
+}
+
+// A cell's symbol as the wide characters of one screen cell and its width in columns:
+// a printable character with the combining marks after it; blanks for an empty symbol and
+// U+FFFD for anything unprintable.
+int symbol_to_wide(std::string_view symbol, std::array<wchar_t, CCHARW_MAX + 1>& out) {
+  std::size_t n = 0;
+  int width = 1;
+  if (symbol.empty()) {
+    out[n++] = L' ';
+  } else {
+    const auto base = static_cast<wchar_t>(next_code_point(symbol));
+    width = wcwidth(base);
+    if (width < 0) {
+      out[n++] = L'\uFFFD';
+      width = 1;
+    } else if (width == 0) {
+      out[n++] = L' ';
+      out[n++] = base;
+      width = 1;
+    } else {
+      out[n++] = base;
+    }
+    while (!symbol.empty() && n < CCHARW_MAX) {
+      const auto mark = static_cast<wchar_t>(next_code_point(symbol));
+      if (wcwidth(mark) != 0) {
+        break;
+      }
+      out[n++] = mark;
+    }
+  }
+  out[n] = L'\0';
+  return width;
+}
+
+// The standard palette of the bright colours, for terminals that take only RGB beyond the
+// first eight.
+int bright_as_rgb(int index) {
+  static constexpr std::array<int, 8> kBright = {0x7F7F7F, 0xFF0000, 0x00FF00, 0xFFFF00,
+                                                 0x5C5CFF, 0xFF00FF, 0x00FFFF, 0xFFFFFF};
+  return kBright[static_cast<std::size_t>(index - 8)];
+}
+
+int nearest_of_256(std::uint8_t r, std::uint8_t g, std::uint8_t b) {
+  static constexpr std::array<int, 6> kLevels = {0, 95, 135, 175, 215, 255};
+  const auto nearest_level = [](int v) {
+    std::size_t best = 0;
+    for (std::size_t i = 1; i < kLevels.size(); ++i) {
+      if (std::abs(kLevels[i] - v) < std::abs(kLevels[best] - v)) {
+        best = i;
+      }
+    }
+    return best;
+  };
+  const auto distance = [&](int cr, int cg, int cb) {
+    return (cr - r) * (cr - r) + (cg - g) * (cg - g) + (cb - b) * (cb - b);
+  };
+  const std::size_t ri = nearest_level(r);
+  const std::size_t gi = nearest_level(g);
+  const std::size_t bi = nearest_level(b);
+  const int cube = 16 + static_cast<int>(36 * ri + 6 * gi + bi);
+  const int cube_distance = distance(kLevels[ri], kLevels[gi], kLevels[bi]);
+
+  const int average = (r + g + b) / 3;
+  const int step = std::clamp((average - 8 + 5) / 10, 0, 23);
+  const int grey = 8 + 10 * step;
+  const int grey_distance = distance(grey, grey, grey);
+  return grey_distance < cube_distance ? 232 + step : cube;
+}
+
+}  // namespace
+
+int color_index(Color color, int colors) {
+  if (color.kind == Color::Kind::Reset || colors < 8) {
+    return -1;
+  }
+  if (color.kind == Color::Kind::Rgb) {
+    if (colors >= (1 << 24)) {
+      return (color.r << 16) | (color.g << 8) | color.b;
+    }
+    return colors >= 256 ? nearest_of_256(color.r, color.g, color.b) : -1;
+  }
+  const int index = static_cast<int>(color.kind) - static_cast<int>(Color::Kind::Black);
+  if (index < 8 || (colors >= 16 && colors < (1 << 24))) {
+    return index;
+  }
+  if (colors >= (1 << 24)) {
+    return bright_as_rgb(index);
+  }
+  // Eight colours: the bright ones become their plain forms; DarkGray becomes Gray, since
+  // black would hide it on most backgrounds.
+  return index == 8 ? 7 : index - 8;
+}
+
+struct TerminalSession::State {
+  enum class Mode : std::uint8_t { FullScreen, Suspended, Restored };
+
+  SCREEN* screen = nullptr;
+  FILE* out = nullptr;
+  FILE* in = nullptr;
+  bool owns_streams = false;
+  int input_fd = 0;
+  Mode mode = Mode::FullScreen;
+  bool no_color = false;
+  bool use_colors = false;
+  bool default_colors = false;
+  bool repaint_pending = false;
+  std::vector<cchar_t> row;
+  // The cells last copied to curses, row by row, for the frame and screen areas given.
+  std::vector<Cell> shown;
+  std::vector<bool> shown_valid;
+  Rect shown_area;
+  Rect shown_screen;
+
+  core::Result<void> restore();
+  void release();
+  [[nodiscard]] int pair_for(const Cell& cell);
+  void copy_row(const Buffer& frame, std::uint16_t y, std::uint16_t right);
+  [[nodiscard]] core::Result<std::optional<TerminalInput>> read_input(int timeout_ms);
+};
+
+TerminalSession::State*& TerminalSession::open_state() {
+  static State* open = nullptr;
+  return open;
+}
+
+void TerminalSession::restore_at_exit() {
+  if (open_state() != nullptr) {
+    (void)open_state()->restore();
+  }
+}
+
+namespace {
+
+core::Result<void> enter_full_screen_modes() {
+  set_escdelay(kEscapeDelayMs);
+  // Raw input: Ctrl-C, Ctrl-Z and Ctrl-S arrive as keys. Without nonl Enter and Ctrl-J
+  // would look alike.
+  return curses_call(raw, "raw mode")
+      .and_then([] { return curses_call(noecho, "echo off"); })
+      .and_then([] { return curses_call(nonl, "newline translation off"); })
+      .and_then([] { return curses_call([] { return keypad(stdscr, TRUE); }, "keypad"); });
+}
+
+}  // namespace
+
+core::Result<void> TerminalSession::State::restore() {
+  if (mode == Mode::Restored) {
+    return {};
+  }
+  core::Result<void> result;
+  if (mode == Mode::FullScreen) {
+    g_full_screen.store(false);
+    result = curses_call(endwin, "leaving full-screen mode");
+  }
+  mode = Mode::Restored;
+  g_suspended.store(false);
+  release();
+  return result;
+}
+
+void TerminalSession::State::release() {
+  if (screen != nullptr) {
+    delscreen(screen);
+    screen = nullptr;
+  }
+  if (owns_streams) {
+    std::fclose(out);
+    std::fclose(in);
+  }
+  out = nullptr;
+  in = nullptr;
+  reinstate_signal_handlers();
+  if (open_state() == this) {
+    open_state() = nullptr;
+  }
+}
+
+int TerminalSession::State::pair_for(const Cell& cell) {
+  if (!use_colors) {
+    return 0;
+  }
+  int fg = color_index(cell.fg, COLORS);
+  int bg = color_index(cell.bg, COLORS);
+  if (fg == -1 && bg == -1) {
+    return 0;
+  }
+  if (!default_colors) {
+    fg = fg == -1 ? COLOR_WHITE : fg;
+    bg = bg == -1 ? COLOR_BLACK : bg;
+  }
+  const int pair = alloc_pair(fg, bg);
+  return pair < 0 ? 0 : pair;
+}
+
+core::Result<std::optional<TerminalInput>> TerminalSession::State::read_input(int timeout_ms) {
+  wtimeout(stdscr, timeout_ms);
+  wint_t ch = 0;
+  const int rc = wget_wch(stdscr, &ch);
+  if (rc == ERR) {
+    // A terminal that hung up reads as ERR at once, forever; tell it apart from a time-out.
+    pollfd fd{input_fd, POLLIN, 0};
+    if (poll(&fd, 1, 0) == 1 && (fd.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0) {
+      return core::fail("terminal: input closed");
+    }
+    return std::nullopt;
+  }
+  if (rc == KEY_CODE_YES) {
+    const char* name = keyname(static_cast<int>(ch));
+    return TerminalInput{TerminalInput::Kind::KeyCode, static_cast<std::uint32_t>(ch),
+                         name != nullptr ? std::string_view(name) : std::string_view()};
+  }
+  return TerminalInput{TerminalInput::Kind::Character, static_cast<std::uint32_t>(ch), {}};
+}
+
+TerminalSession::TerminalSession(std::unique_ptr<State> state) : state_(std::move(state)) {}
+TerminalSession::TerminalSession(TerminalSession&&) noexcept = default;
+TerminalSession& TerminalSession::operator=(TerminalSession&& other) noexcept {
+  if (this != &other) {
+    if (state_) {
+      (void)state_->restore();
+    }
+    state_ = std::move(other.state_);
+  }
+  return *this;
+}
+
+TerminalSession::~TerminalSession() {
+  if (state_) {
+    (void)state_->restore();
+  }
+}
+
+core::Result<TerminalSession> TerminalSession::open(const TerminalConfig& config) {
+  if (open_state() != nullptr) {
+    return core::fail("a terminal session is already open");
+  }
+  if (isatty(config.input_fd) == 0 || isatty(config.output_fd) == 0) {
+    return tl::unexpected(core::Error(sys::OsError{ENOTTY}.message()));
+  }
+  const char* term = std::getenv("TERM");
+  if (term == nullptr || *term == '\0') {
+    return core::fail("TERM is not set");
+  }
+  if (auto known = check_terminal_type(term, config.output_fd); !known) {
+    return tl::unexpected(known.error());
+  }
+  choose_locale();
+
+  auto state = std::make_unique<State>();
+  state->input_fd = config.input_fd;
+  if (tcgetattr(config.output_fd, &g_crash.shell_mode) != 0) {
+    return tl::unexpected(core::Error(sys::OsError::last().message()));
+  }
+  if (config.input_fd == STDIN_FILENO && config.output_fd == STDOUT_FILENO) {
+    state->in = stdin;
+    state->out = stdout;
+    std::fflush(stdout);
+  } else {
+    state->in = open_stream(config.input_fd, "r");
+    state->out = state->in != nullptr ? open_stream(config.output_fd, "w") : nullptr;
+    if (state->out == nullptr) {
+      const int code = errno;
+      if (state->in != nullptr) {
+        std::fclose(state->in);
+      }
+      return tl::unexpected(core::Error(sys::OsError{code}.message()));
+    }
+    state->owns_streams = true;
+  }
+
+  // Our handlers come first: curses then leaves these signals alone instead of installing its
+  // own, whose SIGTERM handler would exit past our teardown.
+  g_termination_signal.store(0);
+  install_signal_handlers();
+  open_state() = state.get();
+
+  state->screen = newterm(nullptr, state->out, state->in);
+  if (state->screen == nullptr) {
+    state->mode = State::Mode::Restored;
+    state->release();
+    return core::fail(std::string("terminal: cannot open terminal type \"") + term + "\"");
+  }
+  capture_crash_restore(config.output_fd);
+  g_full_screen.store(true);
+
+  static const bool exit_hook = std::atexit(restore_at_exit) == 0;
+  (void)exit_hook;
+
+  if (auto entered = enter_full_screen_modes(); !entered) {
+    (void)state->restore();
+    return tl::unexpected(entered.error());
+  }
+  curs_set(0);
+  leaveok(stdscr, TRUE);
+  typeahead(-1);
+  define_key_aliases();
+  const char* no_color = std::getenv("NO_COLOR");
+  state->no_color = no_color != nullptr && *no_color != '\0';
+  if (!state->no_color && has_colors() && start_color() == OK) {
+    state->use_colors = true;
+    state->default_colors = use_default_colors() == OK;
+  }
+  if (auto shown = curses_call(doupdate, "entering full-screen mode"); !shown) {
+    (void)state->restore();
+    return tl::unexpected(shown.error());
+  }
+  return TerminalSession(std::move(state));
+}
+
+Rect TerminalSession::size() const {
+  if (!state_ || state_->mode == State::Mode::Restored) {
+    return Rect{};
+  }
+  int rows = 0;
+  int cols = 0;
+  getmaxyx(stdscr, rows, cols);
+  return Rect{0, 0, static_cast<std::uint16_t>(std::clamp(cols, 0, int{UINT16_MAX})),
+              static_cast<std::uint16_t>(std::clamp(rows, 0, int{UINT16_MAX}))};
+}
+
+core::Result<void> TerminalSession::draw(const Buffer& frame) {
+  if (!state_ || state_->mode != State::Mode::FullScreen) {
+    return core::fail("terminal: the session is not showing the full screen");
+  }
+  State& s = *state_;
+  const Rect screen = size();
+  const Rect area = frame.area();
+  // After a resize the terminal's own idea of the old content is unreliable: paint it all.
+  const bool repaint = s.repaint_pending || screen != s.shown_screen;
+  if (repaint || area != s.shown_area) {
+    s.shown.assign(area.area(), Cell{});
+    s.shown_valid.assign(area.height, false);
+    s.shown_area = area;
+    s.shown_screen = screen;
+  }
+  const std::uint16_t right = std::min(area.right(), screen.right());
+  for (std::uint16_t y = area.y; y < area.bottom() && y < screen.bottom(); ++y) {
+    s.copy_row(frame, y, right);
+  }
+  if (repaint) {
+    clearok(curscr, TRUE);
+    s.repaint_pending = false;
+  }
+  wnoutrefresh(stdscr);
+  return curses_call(doupdate, "drawing");
+}
+
+void TerminalSession::State::copy_row(const Buffer& frame, std::uint16_t y, std::uint16_t right) {
+  const Rect area = frame.area();
+  const std::size_t row_index = y - area.y;
+  Cell* remembered = shown.data() + row_index * area.width;
+  // A row equal to the one copied before is skipped: curses would find no change in it, and
+  // converting the cells is most of the cost of a frame.
+  bool same = shown_valid[row_index];
+  for (std::uint16_t i = 0; same && i < area.width; ++i) {
+    same = remembered[i] == frame.at(static_cast<std::uint16_t>(area.x + i), y);
+  }
+  if (same) {
+    return;
+  }
+  for (std::uint16_t i = 0; i < area.width; ++i) {
+    remembered[i] = frame.at(static_cast<std::uint16_t>(area.x + i), y);
+  }
+  shown_valid[row_index] = true;
+
+  row.resize(area.width);
+  std::array<wchar_t, CCHARW_MAX + 1> wide{};
+  int count = 0;
+  const Cell* previous = nullptr;
+  int previous_pair = 0;
+  for (std::uint16_t x = area.x; x < right; ++x) {
+    const Cell& cell = frame.at(x, y);
+    int width = symbol_to_wide(cell.symbol, wide);
+    if (width > 1 && x + 1 >= right) {
+      wide = {L' ', L'\0'};
+      width = 1;
+    }
+    int pair = previous_pair;
+    if (previous == nullptr || previous->fg != cell.fg || previous->bg != cell.bg) {
+      pair = pair_for(cell);
+    }
+    previous = &cell;
+    previous_pair = pair;
+    const attr_t attrs = no_color ? A_NORMAL : attributes_of(cell.modifier);
+    setcchar(&row[static_cast<std::size_t>(count++)], wide.data(), attrs, 0, &pair);
+    // The following cell is covered by this wide character.
+    x = static_cast<std::uint16_t>(x + width - 1);
+  }
+  if (count > 0) {
+    mvwadd_wchnstr(stdscr, y, area.x, row.data(), count);
+  }
+}
+
+core::Result<std::optional<TerminalEvent>> TerminalSession::poll_event(
+    std::chrono::milliseconds timeout) {
+  if (!state_ || state_->mode != State::Mode::FullScreen) {
+    return core::fail("terminal: the session is not showing the full screen");
+  }
+  using Clock = std::chrono::steady_clock;
+  const Clock::time_point deadline = Clock::now() + timeout;
+  while (!termination_requested()) {
+    const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
+    auto input = state_->read_input(static_cast<int>(std::max<std::int64_t>(left.count(), 0)));
+    if (!input) {
+      return tl::unexpected(input.error());
+    }
+    if (!*input) {
+      if (Clock::now() >= deadline) {
+        return std::nullopt;
+      }
+      continue;
+    }
+    const TerminalInput& first = **input;
+    if (first.kind == TerminalInput::Kind::KeyCode && first.value == KEY_RESIZE) {
+      const Rect area = size();
+      return TerminalEvent{ResizeEvent{area.width, area.height}};
+    }
+    std::optional<KeyEvent> key;
+    if (is_escape(first)) {
+      auto next = state_->read_input(0);
+      if (!next) {
+        return tl::unexpected(next.error());
+      }
+      if (*next && (*next)->kind == TerminalInput::Kind::KeyCode && (*next)->value == KEY_RESIZE) {
+        ungetch(KEY_RESIZE);
+        next->reset();
+      }
+      key = decode_escape(*next);
+    } else {
+      key = decode_key(first);
+    }
+    if (key) {
+      return TerminalEvent{*key};
+    }
+  }
+  return std::nullopt;
+}
+
+core::Result<void> TerminalSession::suspend() {
+  if (!state_ || state_->mode != State::Mode::FullScreen) {
+    return core::fail("terminal: the session is not showing the full screen");
+  }
+  def_prog_mode();
+  auto left = curses_call(endwin, "leaving full-screen mode");
+  if (!left) {
+    return left;
+  }
+  g_full_screen.store(false);
+  g_suspended.store(true);
+  state_->mode = State::Mode::Suspended;
+  return {};
+}
+
+core::Result<void> TerminalSession::resume() {
+  if (!state_ || state_->mode != State::Mode::Suspended) {
+    return core::fail("terminal: the session is not suspended");
+  }
+  auto resumed = curses_call(reset_prog_mode, "entering full-screen mode");
+  if (!resumed) {
+    return resumed;
+  }
+  // Keys typed for the child and not read by it must not reach the interface.
+  flushinp();
+  g_suspended.store(false);
+  g_full_screen.store(true);
+  state_->mode = State::Mode::FullScreen;
+  state_->repaint_pending = true;
+  return {};
+}
+
+core::Result<void> TerminalSession::restore() {
+  return state_ ? state_->restore() : core::Result<void>{};
+}
+
+bool termination_requested() {
+  return g_termination_signal.load() != 0;
+}
+
+int termination_signal() {
+  return g_termination_signal.load();
+}
+
+}  // namespace orvo::ui

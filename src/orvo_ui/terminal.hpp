@@ -1,0 +1,108 @@
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <variant>
+
+#include "orvo_core/error.hpp"
+#include "orvo_ui/keys.hpp"
+#include "orvo_ui/widgets.hpp"
+
+namespace orvo::ui {
+
+// How long one turn of the event loop waits for input.
+inline constexpr std::chrono::milliseconds kEventWait{80};
+
+// The terminal changed its size; the next frame should be drawn at this size.
+struct ResizeEvent {
+  std::uint16_t width = 0;
+  std::uint16_t height = 0;
+  friend constexpr bool operator==(const ResizeEvent&, const ResizeEvent&) = default;
+};
+
+using TerminalEvent = std::variant<KeyEvent, ResizeEvent>;
+
+// Which file descriptors the session uses; both must refer to the same terminal.
+struct TerminalConfig {
+  int input_fd = 0;
+  int output_fd = 1;
+};
+
+// The terminal in full-screen mode: raw input, alternate screen, hidden cursor. Only one
+// session exists at a time and it is used from one thread. The terminal is restored by
+// `restore`, by the destructor, at process exit, and (best effort, then the signal takes its
+// course) on SIGSEGV, SIGABRT, SIGBUS and SIGFPE. SIGTERM, SIGINT, SIGHUP and SIGQUIT only
+// record a request, see `termination_requested`.
+class TerminalSession {
+ public:
+  // Opens the session on the terminal of `config` with the type named by TERM, and chooses a
+  // UTF-8 character type for the process when its locale has none. Fails when the descriptors
+  // are not a terminal, TERM is unset or names an unknown type or one that cannot place the
+  // cursor, another session is open, or the terminal refuses a mode; nothing is left changed.
+  [[nodiscard]] static core::Result<TerminalSession> open(const TerminalConfig& config = {});
+
+  TerminalSession(TerminalSession&&) noexcept;
+  TerminalSession& operator=(TerminalSession&&) noexcept;
+  TerminalSession(const TerminalSession&) = delete;
+  TerminalSession& operator=(const TerminalSession&) = delete;
+  ~TerminalSession();
+
+  // The screen's area, origin (0, 0); empty once the session is restored.
+  [[nodiscard]] Rect size() const;
+
+  // Shows `frame` at its place on the screen, cut to the screen; cells outside it keep what
+  // they show. Only cells that differ from what the terminal shows are written, so an
+  // unchanged frame writes nothing; the first frame after a resize or `resume` repaints the
+  // whole screen. Colours follow `color_index` for the terminal's palette; with NO_COLOR set to
+  // a non-empty text no colours or attributes are used. Symbols are one character each (a
+  // double-width one covers the next cell too); unprintable ones show as U+FFFD. Fails when
+  // the session is suspended or restored, or writing to the terminal fails.
+  [[nodiscard]] core::Result<void> draw(const Buffer& frame);
+
+  // Waits up to `timeout` for a key or a resize; nullopt when the time ran out or a
+  // termination signal arrived. Esc alone and Esc followed at once by a key (that key with Alt)
+  // are told apart here. Fails when the session is suspended or restored, or the terminal's
+  // input is gone (hung up).
+  [[nodiscard]] core::Result<std::optional<TerminalEvent>> poll_event(
+      std::chrono::milliseconds timeout);
+
+  // Hands the terminal to a foreground child: normal mode and screen, visible cursor. While
+  // suspended, SIGINT and SIGQUIT from the keyboard are left to the child. Fails when the
+  // session is not running or the terminal cannot be switched.
+  [[nodiscard]] core::Result<void> suspend();
+
+  // Takes the terminal back after `suspend`: raw mode again, input typed meanwhile discarded,
+  // and the next `draw` repaints the whole screen on the alternate screen. Fails when the
+  // session is not suspended or the terminal cannot be switched.
+  [[nodiscard]] core::Result<void> resume();
+
+  // Gives the terminal back for good: normal mode, normal screen, visible cursor. Idempotent;
+  // fails only when the terminal cannot be switched back.
+  [[nodiscard]] core::Result<void> restore();
+
+ private:
+  struct State;
+  explicit TerminalSession(std::unique_ptr<State> state);
+  // The state of the open session, if any; the process-exit hook restores it.
+  static State*& open_state();
+  static void restore_at_exit();
+
+  std::unique_ptr<State> state_;
+};
+
+// Whether SIGTERM, SIGINT, SIGHUP or SIGQUIT arrived since the last session was opened; the
+// event loop checks it every turn and ends.
+[[nodiscard]] bool termination_requested();
+
+// The signal number behind `termination_requested`, 0 when none arrived.
+[[nodiscard]] int termination_signal();
+
+// The terminal colour number for `color` on a terminal with `colors` colours; -1 is the
+// terminal's default. Named colours are the first 16 (with 8 colours the bright ones fall back
+// to their plain forms, DarkGray to Gray); RGB is exact (packed 0xRRGGBB) with 1 << 24 colours,
+// the nearest entry of the 256-colour cube and grey ramp with at least 256, else the default.
+[[nodiscard]] int color_index(Color color, int colors);
+
+}  // namespace orvo::ui

@@ -1,0 +1,134 @@
+// A small program over the terminal session for end-to-end tests under tmux: it shows its
+// process id, the screen size and the keys it decoded, quits on `q`, calls exit(3) with the
+// session still open on `e`, and on `z` runs the command given on its command line as a
+// foreground child.
+
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <deque>
+#include <string>
+#include <vector>
+
+#include "orvo_ui/terminal.hpp"
+
+extern char** environ;
+
+namespace {
+
+using orvo::ui::Buffer;
+using orvo::ui::KeyCode;
+using orvo::ui::KeyEvent;
+using orvo::ui::KeyModifiers;
+using orvo::ui::Rect;
+using orvo::ui::Style;
+using orvo::ui::TerminalSession;
+
+struct Probe {
+  std::deque<std::string> keys;
+  std::string child = "none";
+};
+
+Buffer frame_of(const Probe& probe, Rect area) {
+  Buffer frame(area);
+  frame.set_string(0, 0,
+                   "probe pid=" + std::to_string(getpid()) + " size=" + std::to_string(area.width) +
+                       "x" + std::to_string(area.height),
+                   {});
+  std::string keys = "keys:";
+  for (const std::string& key : probe.keys)
+    keys += " " + key;
+  frame.set_string(0, 1, keys, {});
+  frame.set_string(0, 2, "last: " + (probe.keys.empty() ? std::string("-") : probe.keys.back()),
+                   {});
+  frame.set_string(0, 3, "child: " + probe.child, {});
+  Style highlight;
+  highlight.fg = orvo::ui::kCyan;
+  highlight.bg = orvo::ui::Color::rgb(40, 44, 52);
+  highlight.add = orvo::ui::Modifier::Bold;
+  frame.set_string(0, 4, "styled", highlight);
+  frame.set_string(0, 5, "symbols: ▼ ∅ › · — ▋", {});
+  return frame;
+}
+
+std::string run_child(char** argv) {
+  pid_t pid = 0;
+  const int spawned = posix_spawnp(&pid, argv[0], nullptr, nullptr, argv, environ);
+  if (spawned != 0) {
+    return "failed";
+  }
+  int status = 0;
+  while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+  }
+  return WIFSIGNALED(status) ? "signal " + std::to_string(WTERMSIG(status))
+                             : "exit " + std::to_string(WEXITSTATUS(status));
+}
+
+int run(int argc, char** argv) {
+  auto opened = TerminalSession::open();
+  if (!opened) {
+    std::fprintf(stderr, "Error: %s\n", opened.error().message().c_str());
+    return 1;
+  }
+  TerminalSession& session = *opened;
+  Probe probe;
+  while (!orvo::ui::termination_requested()) {
+    if (auto drawn = session.draw(frame_of(probe, session.size())); !drawn) {
+      (void)session.restore();
+      std::fprintf(stderr, "Error: %s\n", drawn.error().message().c_str());
+      return 1;
+    }
+    auto event = session.poll_event(orvo::ui::kEventWait);
+    if (!event) {
+      (void)session.restore();
+      std::fprintf(stderr, "Error: %s\n", event.error().message().c_str());
+      return 1;
+    }
+    if (!*event || !std::holds_alternative<KeyEvent>(**event)) {
+      continue;
+    }
+    const KeyEvent& key = std::get<KeyEvent>(**event);
+    if (key == KeyEvent{KeyCode::character(U'q')}) {
+      break;
+    }
+    if (key == KeyEvent{KeyCode::character(U'e')}) {
+      std::exit(3);
+    }
+    if (key == KeyEvent{KeyCode::character(U'z')} && argc > 1) {
+      if (!session.suspend()) {
+        return 1;
+      }
+      probe.child = run_child(argv + 1);
+      if (!session.resume()) {
+        return 1;
+      }
+      continue;
+    }
+    probe.keys.push_back(orvo::ui::describe(key));
+    if (probe.keys.size() > 6) {
+      probe.keys.pop_front();
+    }
+  }
+  if (auto restored = session.restore(); !restored) {
+    std::fprintf(stderr, "Error: %s\n", restored.error().message().c_str());
+    return 1;
+  }
+  return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const int status = run(argc, argv);
+  // Ended by a termination signal: end the same way, now that the terminal is restored.
+  if (const int sig = orvo::ui::termination_signal(); sig != 0) {
+    signal(sig, SIG_DFL);
+    raise(sig);
+  }
+  return status;
+}

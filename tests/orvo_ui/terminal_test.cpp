@@ -1,0 +1,514 @@
+#include "orvo_ui/terminal.hpp"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdlib>
+#include <mutex>
+#include <string>
+#include <thread>
+
+#include "support/temp_dir.hpp"
+
+namespace orvo::ui {
+
+namespace {
+
+using namespace std::chrono_literals;
+using Kind = KeyCode::Kind;
+using Mod = KeyModifiers;
+
+// A pseudo-terminal of a fixed size whose output is collected by a reader thread, so drawing
+// never blocks and every byte the session writes can be counted.
+class Pty {
+ public:
+  Pty(std::uint16_t width, std::uint16_t height) {
+    master_ = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+    EXPECT_GE(master_, 0);
+    EXPECT_EQ(grantpt(master_), 0);
+    EXPECT_EQ(unlockpt(master_), 0);
+    slave_ = ::open(ptsname(master_), O_RDWR | O_NOCTTY | O_CLOEXEC);
+    EXPECT_GE(slave_, 0);
+    set_size(width, height);
+    reader_ = std::thread([this] { read_output(); });
+  }
+  ~Pty() {
+    stop_ = true;
+    reader_.join();
+    if (slave_ >= 0)
+      ::close(slave_);
+    if (master_ >= 0)
+      ::close(master_);
+  }
+  Pty(const Pty&) = delete;
+  Pty& operator=(const Pty&) = delete;
+
+  [[nodiscard]] TerminalConfig config() const { return TerminalConfig{slave_, slave_}; }
+
+  void set_size(std::uint16_t width, std::uint16_t height) {
+    winsize size{};
+    size.ws_col = width;
+    size.ws_row = height;
+    ioctl(master_, TIOCSWINSZ, &size);
+  }
+
+  // Bytes typed at the terminal.
+  void type(std::string_view bytes) {
+    EXPECT_EQ(::write(master_, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
+  }
+
+  // What the session wrote since the last call, once the output has been quiet for a moment.
+  std::string take_output() {
+    std::size_t seen = SIZE_MAX;
+    for (;;) {
+      std::this_thread::sleep_for(30ms);
+      std::lock_guard lock(mutex_);
+      if (output_.size() == seen) {
+        return std::exchange(output_, {});
+      }
+      seen = output_.size();
+    }
+  }
+
+  void close_master() {
+    stop_ = true;
+    reader_.join();
+    ::close(master_);
+    master_ = -1;
+    reader_ = std::thread([] {});
+  }
+
+ private:
+  void read_output() {
+    char chunk[4096];
+    while (!stop_) {
+      pollfd fd{master_, POLLIN, 0};
+      if (poll(&fd, 1, 10) != 1 || (fd.revents & POLLIN) == 0) {
+        continue;
+      }
+      const ssize_t n = ::read(master_, chunk, sizeof chunk);
+      if (n > 0) {
+        std::lock_guard lock(mutex_);
+        output_.append(chunk, static_cast<std::size_t>(n));
+      }
+    }
+  }
+
+  int master_ = -1;
+  int slave_ = -1;
+  std::atomic<bool> stop_{false};
+  std::mutex mutex_;
+  std::string output_;
+  std::thread reader_;
+};
+
+// A pseudo-terminal with a session open on it as an xterm with 256 colours.
+class TerminalTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    auto opened = TerminalSession::open(pty_.config());
+    ASSERT_TRUE(opened) << opened.error().message();
+    session_.emplace(std::move(*opened));
+    opening_ = pty_.take_output();
+  }
+
+  // Waits for the next event, failing the test on an error.
+  std::optional<TerminalEvent> next_event(std::chrono::milliseconds timeout = 500ms) {
+    auto event = session_->poll_event(timeout);
+    EXPECT_TRUE(event) << event.error().message();
+    return event ? *event : std::nullopt;
+  }
+
+  test::ScopedEnv term_{"TERM", "xterm-256color"};
+  test::ScopedEnv no_color_{"NO_COLOR", std::nullopt};
+  Pty pty_{40, 10};
+  std::optional<TerminalSession> session_;
+  std::string opening_;
+};
+
+Buffer text_frame(Rect area, std::string_view text, Style style = {}) {
+  Buffer frame(area);
+  frame.set_string(0, 0, text, style);
+  return frame;
+}
+
+std::size_t count(std::string_view haystack, std::string_view needle) {
+  std::size_t n = 0;
+  for (std::size_t at = haystack.find(needle); at != std::string_view::npos;
+       at = haystack.find(needle, at + 1)) {
+    ++n;
+  }
+  return n;
+}
+
+TEST(TerminalOpen, FailsWithAMessageInsteadOfExiting) {
+  test::TempDir dir;
+  Pty pty(20, 5);
+  const int not_a_terminal = ::open("/dev/null", O_RDWR | O_CLOEXEC);
+  struct Case {
+    const char* what;
+    std::optional<std::string> term;
+    TerminalConfig config;
+    std::string message;
+  } const cases[] = {
+      {"no terminal", "xterm-256color", TerminalConfig{not_a_terminal, not_a_terminal},
+       "Inappropriate ioctl for device (os error 25)"},
+      {"TERM unset", std::nullopt, pty.config(), "TERM is not set"},
+      {"TERM empty", "", pty.config(), "TERM is not set"},
+      {"unknown TERM", "orvo-no-such-terminal", pty.config(),
+       "unknown terminal type \"orvo-no-such-terminal\""},
+      {"no cursor addressing", "dumb", pty.config(),
+       "terminal type \"dumb\" cannot place the cursor"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    test::ScopedEnv term("TERM", c.term);
+    const auto opened = TerminalSession::open(c.config);
+    ASSERT_FALSE(opened);
+    EXPECT_EQ(opened.error().message(), c.message);
+  }
+  ::close(not_a_terminal);
+  EXPECT_EQ(pty.take_output(), "") << "a failed open leaves the terminal alone";
+}
+
+TEST_F(TerminalTest, OnlyOneSessionIsOpenAtATime) {
+  Pty other(20, 5);
+  const auto second = TerminalSession::open(other.config());
+  ASSERT_FALSE(second);
+  EXPECT_EQ(second.error().message(), "a terminal session is already open");
+
+  ASSERT_TRUE(session_->restore());
+  auto reopened = TerminalSession::open(other.config());
+  EXPECT_TRUE(reopened) << "a restored session no longer blocks a new one";
+}
+
+TEST_F(TerminalTest, OpeningSwitchesToTheAlternateScreenWithAHiddenCursor) {
+  EXPECT_NE(opening_.find("\033[?1049h"), std::string::npos) << testing::PrintToString(opening_);
+  EXPECT_NE(opening_.find("\033[?25l"), std::string::npos) << testing::PrintToString(opening_);
+}
+
+TEST_F(TerminalTest, ReportsTheTerminalSize) {
+  EXPECT_EQ(session_->size(), (Rect{0, 0, 40, 10}));
+}
+
+TEST_F(TerminalTest, WritesOnlyCellsThatChanged) {
+  const Rect area = session_->size();
+  const Buffer first = text_frame(area, "hello world");
+  ASSERT_TRUE(session_->draw(first));
+  EXPECT_NE(pty_.take_output().find("hello world"), std::string::npos);
+
+  for (int i = 0; i < 3; ++i) {
+    ASSERT_TRUE(session_->draw(first));
+  }
+  EXPECT_EQ(pty_.take_output(), "") << "an unchanged frame writes nothing";
+
+  ASSERT_TRUE(session_->draw(text_frame(area, "hello World")));
+  const std::string change = pty_.take_output();
+  EXPECT_NE(change.find('W'), std::string::npos);
+  EXPECT_EQ(change.find("hello"), std::string::npos) << change;
+  EXPECT_LT(change.size(), 20u) << "one cell, not the frame";
+}
+
+TEST_F(TerminalTest, DrawsColoursAndAttributesOfTheCells) {
+  Style style;
+  style.fg = kCyan;
+  style.bg = Color::rgb(40, 44, 52);
+  style.add = Modifier::Bold;
+  ASSERT_TRUE(session_->draw(text_frame(session_->size(), "Orvo", style)));
+  const std::string out = pty_.take_output();
+  EXPECT_NE(out.find("Orvo"), std::string::npos) << testing::PrintToString(out);
+  EXPECT_NE(out.find("\033[0;1m"), std::string::npos) << "bold";
+  EXPECT_NE(out.find("\033[36m"), std::string::npos) << "cyan is colour 6";
+  EXPECT_NE(out.find("\033[48;5;236m"), std::string::npos) << "nearest of the 256 colours";
+}
+
+TEST(TerminalColors, NoColorLeavesOutColoursAndAttributes) {
+  test::ScopedEnv term("TERM", "xterm-256color");
+  test::ScopedEnv no_color("NO_COLOR", "1");
+  Pty pty(40, 10);
+  auto session = TerminalSession::open(pty.config());
+  ASSERT_TRUE(session) << session.error().message();
+  pty.take_output();
+  Style style;
+  style.fg = kCyan;
+  style.bg = Color::rgb(40, 44, 52);
+  style.add = Modifier::Bold;
+  ASSERT_TRUE(session->draw(text_frame(session->size(), "Orvo", style)));
+  const std::string out = pty.take_output();
+  EXPECT_NE(out.find("Orvo"), std::string::npos);
+  EXPECT_EQ(out.find(";1m"), std::string::npos) << "no bold";
+  EXPECT_EQ(out.find("\033[3"), std::string::npos) << "no foreground colour";
+  EXPECT_EQ(out.find("\033[4"), std::string::npos) << "no background colour";
+}
+
+TEST_F(TerminalTest, WideAndMultiByteSymbolsTakeTheirColumns) {
+  Buffer frame(session_->size());
+  frame.set_string(0, 0, "▼ ∅ ›", {});
+  frame.at(10, 0).symbol = "界";
+  frame.at(11, 0).symbol = "?";  // covered by the wide character, never written
+  frame.at(12, 0).symbol = "x";
+  frame.at(39, 0).symbol = "界";  // no room for two columns at the right edge
+  frame.at(20, 0).symbol = "\x01";
+  ASSERT_TRUE(session_->draw(frame));
+  const std::string out = pty_.take_output();
+  EXPECT_NE(out.find("▼ ∅ ›"), std::string::npos) << out;
+  EXPECT_NE(out.find("界x"), std::string::npos) << out;
+  EXPECT_EQ(count(out, "界"), 1u) << out;
+  EXPECT_EQ(out.find('?'), std::string::npos) << out;
+  EXPECT_NE(out.find("\uFFFD"), std::string::npos) << "a control character is shown as U+FFFD";
+}
+
+TEST_F(TerminalTest, DecodesTypedBytesIntoKeys) {
+  struct Case {
+    const char* bytes;
+    KeyEvent expected;
+  } const cases[] = {
+      {"j", {KeyCode::character(U'j')}},
+      {"J", {KeyCode::character(U'J'), Mod::Shift}},
+      {"\xc3\xa4", {KeyCode::character(U'ä')}},
+      {"\x10", {KeyCode::character(U'p'), Mod::Control}},
+      {"\x03", {KeyCode::character(U'c'), Mod::Control}},
+      {"\r", {Kind::Enter}},
+      {"\t", {Kind::Tab}},
+      {"\x7f", {Kind::Backspace}},
+      {"\033", {Kind::Esc}},
+      {"\033a", {KeyCode::character(U'a'), Mod::Alt}},
+      {"\033A", {KeyCode::character(U'A'), Mod::Shift | Mod::Alt}},
+      {"\033\r", {Kind::Enter, Mod::Alt}},
+      {"\033[Z", {Kind::BackTab, Mod::Shift}},
+      {"\033[A", {Kind::Up}},
+      {"\033OB", {Kind::Down}},
+      {"\033[C", {Kind::Right}},
+      {"\033OD", {Kind::Left}},
+      {"\033[H", {Kind::Home}},
+      {"\033[1~", {Kind::Home}},
+      {"\033OF", {Kind::End}},
+      {"\033[4~", {Kind::End}},
+      {"\033[5~", {Kind::PageUp}},
+      {"\033[6~", {Kind::PageDown}},
+      {"\033[3~", {Kind::Delete}},
+      {"\033[2~", {Kind::Insert}},
+      {"\033OP", {KeyCode::function(1)}},
+      {"\033[15~", {KeyCode::function(5)}},
+      {"\033[1;5D", {Kind::Left, Mod::Control}},
+      {"\033[1;2A", {Kind::Up, Mod::Shift}},
+      {"\033[1;3B", {Kind::Down, Mod::Alt}},
+      {"\033[3;5~", {Kind::Delete, Mod::Control}},
+      {"\033[15;2~", {KeyCode::function(5), Mod::Shift}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::PrintToString(std::string(c.bytes)));
+    pty_.type(c.bytes);
+    const auto event = next_event();
+    ASSERT_TRUE(event.has_value());
+    ASSERT_TRUE(std::holds_alternative<KeyEvent>(*event));
+    EXPECT_EQ(std::get<KeyEvent>(*event), c.expected);
+    EXPECT_FALSE(next_event(0ms).has_value()) << "one key, nothing left over";
+  }
+}
+
+TEST_F(TerminalTest, KeysTypedTogetherArriveInOrder) {
+  pty_.type("ab\033[A\033");
+  for (const KeyEvent& expected :
+       {KeyEvent{KeyCode::character(U'a')}, KeyEvent{KeyCode::character(U'b')}, KeyEvent{Kind::Up},
+        KeyEvent{Kind::Esc}}) {
+    const auto event = next_event();
+    ASSERT_TRUE(event.has_value());
+    EXPECT_EQ(std::get<KeyEvent>(*event), expected);
+  }
+}
+
+TEST_F(TerminalTest, WaitsForTheTimeOutWhenNothingIsTyped) {
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_FALSE(next_event(kEventWait).has_value());
+  const auto waited = std::chrono::steady_clock::now() - start;
+  EXPECT_GE(waited, 75ms);
+  EXPECT_LT(waited, 400ms);
+}
+
+TEST_F(TerminalTest, ReportsAResizeWithTheNewSize) {
+  pty_.set_size(60, 20);
+  raise(SIGWINCH);
+  const auto event = next_event();
+  ASSERT_TRUE(event.has_value());
+  EXPECT_EQ(std::get<ResizeEvent>(*event), (ResizeEvent{60, 20}));
+  EXPECT_EQ(session_->size(), (Rect{0, 0, 60, 20}));
+}
+
+TEST_F(TerminalTest, TheFirstFrameAfterAResizeIsPaintedInFull) {
+  ASSERT_TRUE(session_->draw(text_frame(session_->size(), "stays the same")));
+  pty_.take_output();
+  pty_.set_size(60, 20);
+  raise(SIGWINCH);
+  ASSERT_TRUE(next_event().has_value());
+  pty_.take_output();
+
+  ASSERT_TRUE(session_->draw(text_frame(session_->size(), "stays the same")));
+  EXPECT_NE(pty_.take_output().find("stays the same"), std::string::npos);
+  ASSERT_TRUE(session_->draw(text_frame(session_->size(), "stays the same")));
+  EXPECT_EQ(pty_.take_output(), "");
+}
+
+TEST_F(TerminalTest, RowsAreComparedCellByCellAcrossFrames) {
+  const Rect area = session_->size();
+  Buffer frame = text_frame(area, "top row");
+  frame.set_string(0, 9, "bottom row", {});
+  ASSERT_TRUE(session_->draw(frame));
+  pty_.take_output();
+
+  Style red;
+  red.fg = Color{Color::Kind::Red};
+  frame.at(3, 9).set_style(red);  // same symbol, new colour
+  ASSERT_TRUE(session_->draw(frame));
+  const std::string out = pty_.take_output();
+  EXPECT_NE(out.find("\033[31mt"), std::string::npos) << testing::PrintToString(out);
+
+  ASSERT_TRUE(session_->draw(text_frame(Rect{0, 0, 10, 2}, "smaller")));
+  EXPECT_NE(pty_.take_output().find("smaller"), std::string::npos)
+      << "a frame of another size is copied afresh";
+}
+
+TEST_F(TerminalTest, SuspendGivesTheScreenBackAndResumeRepaintsWithoutStaleInput) {
+  const Buffer frame = text_frame(session_->size(), "list of worktrees");
+  ASSERT_TRUE(session_->draw(frame));
+  pty_.take_output();
+
+  ASSERT_TRUE(session_->suspend());
+  const std::string left = pty_.take_output();
+  EXPECT_NE(left.find("\033[?1049l"), std::string::npos) << "normal screen";
+  EXPECT_NE(left.find("\033[?25h"), std::string::npos) << "visible cursor";
+  EXPECT_FALSE(session_->draw(frame)) << "no drawing over the child";
+  EXPECT_FALSE(session_->poll_event(0ms)) << "no reading the child's keys";
+
+  pty_.type("dy");  // typed for the child, never read by it
+  std::this_thread::sleep_for(20ms);
+  ASSERT_TRUE(session_->resume());
+  EXPECT_FALSE(next_event(100ms).has_value()) << "input typed meanwhile is discarded";
+
+  ASSERT_TRUE(session_->draw(frame));
+  const std::string back = pty_.take_output();
+  EXPECT_NE(back.find("\033[?1049h"), std::string::npos) << "alternate screen again";
+  EXPECT_NE(back.find("list of worktrees"), std::string::npos) << "full repaint";
+
+  pty_.type("k");
+  const auto event = next_event();
+  ASSERT_TRUE(event.has_value());
+  EXPECT_EQ(std::get<KeyEvent>(*event), KeyEvent{KeyCode::character(U'k')});
+}
+
+TEST_F(TerminalTest, RestoreGivesTheTerminalBackOnce) {
+  ASSERT_TRUE(session_->draw(text_frame(session_->size(), "x")));
+  pty_.take_output();
+  ASSERT_TRUE(session_->restore());
+  const std::string out = pty_.take_output();
+  EXPECT_NE(out.find("\033[?1049l"), std::string::npos) << "normal screen";
+  EXPECT_NE(out.find("\033[?25h"), std::string::npos) << "visible cursor";
+
+  EXPECT_TRUE(session_->restore());
+  session_.reset();
+  EXPECT_EQ(pty_.take_output(), "") << "restoring again writes nothing";
+}
+
+TEST_F(TerminalTest, DestroyingTheSessionRestoresTheTerminal) {
+  ASSERT_TRUE(session_->draw(text_frame(session_->size(), "x")));
+  pty_.take_output();
+  session_.reset();
+  const std::string out = pty_.take_output();
+  EXPECT_NE(out.find("\033[?1049l"), std::string::npos) << "normal screen";
+  EXPECT_NE(out.find("\033[?25h"), std::string::npos) << "visible cursor";
+}
+
+TEST_F(TerminalTest, ARestoredSessionRefusesEverythingButRestore) {
+  ASSERT_TRUE(session_->restore());
+  EXPECT_EQ(session_->size(), Rect{});
+  const auto drawn = session_->draw(Buffer(Rect{0, 0, 4, 1}));
+  ASSERT_FALSE(drawn);
+  EXPECT_EQ(drawn.error().message(), "terminal: the session is not showing the full screen");
+  EXPECT_FALSE(session_->poll_event(0ms));
+  EXPECT_FALSE(session_->suspend());
+  EXPECT_FALSE(session_->resume());
+}
+
+TEST_F(TerminalTest, TerminationSignalsAreRecordedForTheLoop) {
+  EXPECT_FALSE(termination_requested());
+  raise(SIGTERM);
+  EXPECT_TRUE(termination_requested());
+  EXPECT_EQ(termination_signal(), SIGTERM);
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_FALSE(next_event(1s).has_value()) << "the wait ends at once";
+  EXPECT_LT(std::chrono::steady_clock::now() - start, 200ms);
+}
+
+TEST_F(TerminalTest, KeyboardSignalsBelongToTheForegroundChildWhileSuspended) {
+  ASSERT_TRUE(session_->suspend());
+  raise(SIGINT);
+  raise(SIGQUIT);
+  EXPECT_FALSE(termination_requested());
+  raise(SIGHUP);
+  EXPECT_EQ(termination_signal(), SIGHUP);
+  ASSERT_TRUE(session_->resume());
+}
+
+TEST_F(TerminalTest, RestoreReinstatesTheFormerSignalHandlers) {
+  struct sigaction during {};
+  sigaction(SIGTERM, nullptr, &during);
+  EXPECT_NE(during.sa_handler, SIG_DFL);
+  ASSERT_TRUE(session_->restore());
+  struct sigaction after {};
+  sigaction(SIGTERM, nullptr, &after);
+  EXPECT_EQ(after.sa_handler, SIG_DFL);
+}
+
+TEST_F(TerminalTest, AClosedTerminalIsAnErrorNotAnEndlessTimeOut) {
+  pty_.close_master();
+  const auto event = session_->poll_event(kEventWait);
+  ASSERT_FALSE(event);
+  EXPECT_EQ(event.error().message(), "terminal: input closed");
+}
+
+TEST(ColorIndex, MapsColoursToThePaletteOfTheTerminal) {
+  constexpr int kDirect = 1 << 24;
+  struct Case {
+    const char* what;
+    Color color;
+    int colors;
+    int expected;
+  } const cases[] = {
+      {"reset is the default", kReset, 256, -1},
+      {"black", kBlack, 256, 0},
+      {"green", kGreen, 256, 2},
+      {"yellow", kYellow, 256, 3},
+      {"cyan", kCyan, 256, 6},
+      {"gray", kGray, 256, 7},
+      {"dark gray", kDarkGray, 256, 8},
+      {"white", kWhite, 256, 15},
+      {"white with 16 colours", kWhite, 16, 15},
+      {"dark gray with 8 colours is gray, not black", kDarkGray, 8, 7},
+      {"white with 8 colours", kWhite, 8, 7},
+      {"light red with 8 colours", Color{Color::Kind::LightRed}, 8, 1},
+      {"monochrome", kCyan, 2, -1},
+      {"rgb exact with direct colour", Color::rgb(40, 44, 52), kDirect, 0x282C34},
+      {"rgb nearest grey of 256", Color::rgb(40, 44, 52), 256, 236},
+      {"rgb nearest cube entry of 256", Color::rgb(255, 0, 0), 256, 196},
+      {"rgb black is the cube's black", Color::rgb(0, 0, 0), 256, 16},
+      {"rgb white is the cube's white", Color::rgb(255, 255, 255), 256, 231},
+      {"rgb mid grey", Color::rgb(128, 128, 128), 256, 244},
+      {"rgb with 16 colours is the default", Color::rgb(40, 44, 52), 16, -1},
+      {"plain colours stay numbered with direct colour", kCyan, kDirect, 6},
+      {"bright colours become rgb with direct colour", kWhite, kDirect, 0xFFFFFF},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    EXPECT_EQ(color_index(c.color, c.colors), c.expected);
+  }
+}
+
+}  // namespace
+}  // namespace orvo::ui
