@@ -31,37 +31,6 @@ constexpr std::string_view kInvalidDirective = "invalid filter directive";
 constexpr std::array<std::string_view, 3> kTargets = {"orvo_store", "orvo_runtime::app",
                                                       "orvo_ui::app"};
 
-// The code point at the start of `text` and its length in bytes. A malformed sequence counts as
-// one byte holding U+FFFD, so scanning always moves on.
-std::pair<char32_t, std::size_t> decode_utf8(std::string_view text) {
-  const auto lead = static_cast<unsigned char>(text[0]);
-  std::size_t length = 1;
-  char32_t cp = lead;
-  if (lead >= 0xF0) {
-    length = 4;
-    cp = lead & 0x07u;
-  } else if (lead >= 0xE0) {
-    length = 3;
-    cp = lead & 0x0Fu;
-  } else if (lead >= 0xC0) {
-    length = 2;
-    cp = lead & 0x1Fu;
-  } else if (lead >= 0x80) {
-    return {U'\uFFFD', 1};
-  }
-  if (length > text.size()) {
-    return {U'\uFFFD', 1};
-  }
-  for (std::size_t i = 1; i < length; ++i) {
-    const auto next = static_cast<unsigned char>(text[i]);
-    if ((next & 0xC0u) != 0x80u) {
-      return {U'\uFFFD', 1};
-    }
-    cp = (cp << 6) | (next & 0x3Fu);
-  }
-  return {cp, length};
-}
-
 // Unicode's White_Space characters, the set that directive pieces are trimmed of.
 bool is_white_space(char32_t cp) {
   return (cp >= 0x09 && cp <= 0x0D) || cp == 0x20 || cp == 0x85 || cp == 0xA0 || cp == 0x1680 ||
@@ -71,7 +40,7 @@ bool is_white_space(char32_t cp) {
 
 std::string_view trim_white_space(std::string_view text) {
   while (!text.empty()) {
-    const auto [cp, length] = decode_utf8(text);
+    const auto [cp, length, valid] = sys::decode_utf8(text);
     if (!is_white_space(cp)) {
       break;
     }
@@ -83,7 +52,7 @@ std::string_view trim_white_space(std::string_view text) {
            (static_cast<unsigned char>(text[start]) & 0xC0u) == 0x80u) {
       --start;
     }
-    const auto [cp, length] = decode_utf8(text.substr(start));
+    const auto [cp, length, valid] = sys::decode_utf8(text.substr(start));
     if (start + length != text.size() || !is_white_space(cp)) {
       break;
     }
@@ -176,7 +145,7 @@ tl::expected<Directive, std::string> parse_directive(std::string_view piece) {
           start = i + 1;
           break;
         }
-        if (c != '-' && c != ':' && c != '_' && !is_alphanumeric(decode_utf8(trimmed).first)) {
+        if (c != '-' && c != ':' && c != '_' && !is_alphanumeric(sys::decode_utf8(trimmed).code)) {
           return invalid();
         }
         state = State::LevelOrTarget;

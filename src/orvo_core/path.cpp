@@ -36,6 +36,16 @@ bool same_path(const std::filesystem::path& a, const std::filesystem::path& b) {
   return components(a.native()) == components(b.native());
 }
 
-std::string display(const std::filesystem::path& path) { return sys::lossy_utf8(path.native()); }
+std::optional<std::string_view> file_name(const std::filesystem::path& path) {
+  const std::vector<std::string_view> parts = components(path.native());
+  if (parts.empty() || parts.back() == "/" || parts.back() == "." || parts.back() == "..") {
+    return std::nullopt;
+  }
+  return parts.back();
+}
+
+std::string display(const std::filesystem::path& path) {
+  return sys::lossy_utf8(path.native());
+}
 
 }  // namespace orvo::core

@@ -1,5 +1,7 @@
 #include "orvo_git/error.hpp"
 
+#include "orvo_sys/text.hpp"
+
 #include <cerrno>
 #include <cstdint>
 #include <string_view>
@@ -54,47 +56,6 @@ std::string_view errno_kind(int code) {
   return "Uncategorized";
 }
 
-// A text quoted the way diagnostics show strings: quotes, backslashes and control characters
-// escaped, everything else as it is.
-std::string quoted(std::string_view text) {
-  std::string out = "\"";
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    const auto byte = static_cast<std::uint8_t>(text[i]);
-    switch (byte) {
-      case '"':
-        out += "\\\"";
-        break;
-      case '\\':
-        out += "\\\\";
-        break;
-      case '\t':
-        out += "\\t";
-        break;
-      case '\n':
-        out += "\\n";
-        break;
-      case '\r':
-        out += "\\r";
-        break;
-      case '\0':
-        out += "\\0";
-        break;
-      default:
-        if (byte < 0x20 || byte == 0x7F) {
-          out += fmt::format("\\u{{{:x}}}", byte);
-        } else if (byte == 0xC2 && i + 1 < text.size() &&
-                   static_cast<std::uint8_t>(text[i + 1]) < 0xA0) {
-          // U+0080 to U+009F, the C1 control characters: the second byte is the code point.
-          out += fmt::format("\\u{{{:x}}}", static_cast<std::uint8_t>(text[i + 1]));
-          ++i;
-        } else {
-          out += static_cast<char>(byte);
-        }
-    }
-  }
-  return out + "\"";
-}
-
 std::string os_description(const sys::OsError& os) {
   std::string text = os.message();
   const std::string suffix = fmt::format(" (os error {})", os.code);
@@ -139,7 +100,7 @@ std::string os_debug(const sys::OsError& os, bool pretty) {
   return braced("Os",
                 {{"code", std::to_string(os.code)},
                  {"kind", std::string(errno_kind(os.code))},
-                 {"message", quoted(os_description(os))}},
+                 {"message", sys::debug_quoted(os_description(os))}},
                 pretty, 1);
 }
 
@@ -193,14 +154,15 @@ std::string GitError::debug(bool pretty) const {
     case Kind::GitNotFound:
       return "GitNotFound";
     case Kind::NotARepo:
-      return tuple("NotARepo", quoted(text_), pretty);
+      return tuple("NotARepo", sys::debug_quoted(text_), pretty);
     case Kind::CommandFailed:
       return braced("CommandFailed",
-                    {{"status", std::to_string(status_)}, {"stderr", quoted(text_)}}, pretty, 0);
+                    {{"status", std::to_string(status_)}, {"stderr", sys::debug_quoted(text_)}},
+                    pretty, 0);
     case Kind::Io:
       return tuple("Io", os_debug(os_, pretty), pretty);
     case Kind::Other:
-      return tuple("Other", quoted(text_), pretty);
+      return tuple("Other", sys::debug_quoted(text_), pretty);
   }
   return {};
 }

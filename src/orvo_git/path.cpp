@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "orvo_core/path.hpp"
 #include "orvo_sys/text.hpp"
 
 namespace orvo::git {
@@ -25,12 +26,12 @@ std::vector<std::string_view> names(std::string_view path) {
   return out;
 }
 
-std::string repo_name(std::string_view main_path) {
-  const std::vector<std::string_view> parts = names(main_path);
-  if (parts.empty() || parts.back() == ".." || !sys::is_valid_utf8(parts.back())) {
+std::string repo_name(const std::filesystem::path& main_path) {
+  const std::optional<std::string_view> name = core::file_name(main_path);
+  if (!name || !sys::is_valid_utf8(*name)) {
     return "repo";
   }
-  return std::string(parts.back());
+  return std::string(*name);
 }
 
 // Appending as paths do: an absolute `rest` replaces `base`; otherwise one "/" goes between
@@ -100,7 +101,7 @@ std::string normalise(std::string_view path) {
 std::filesystem::path worktree_path(const std::filesystem::path& main_path,
                                     std::string_view dir_template, std::string_view name) {
   const std::string& main = main_path.native();
-  const std::string base = base_directory(main, dir_template, repo_name(main));
+  const std::string base = base_directory(main, dir_template, repo_name(main_path));
   return normalise(join(base, safe_name(name)));
 }
 

@@ -19,6 +19,7 @@
 #include "orvo_store/json_text.hpp"
 #include "orvo_store/rfc3339.hpp"
 #include "orvo_store/state_file.hpp"
+#include "orvo_sys/text.hpp"
 
 namespace orvo::store {
 namespace {
@@ -343,7 +344,7 @@ bool Reader::wrong_type(std::string_view expected) {
       std::string s;
       if (!parse_str(s))
         return false;
-      found = "string " + debug_quoted(s);
+      found = "string " + sys::debug_quoted(s);
       break;
     }
     case '[':

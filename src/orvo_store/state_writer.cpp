@@ -4,7 +4,6 @@
 #include <optional>
 #include <vector>
 
-#include "orvo_store/json_text.hpp"
 #include "orvo_store/rfc3339.hpp"
 #include "orvo_store/state_file.hpp"
 #include "orvo_sys/text.hpp"
@@ -183,7 +182,8 @@ std::string JsonError::message() const {
 }
 
 std::string JsonError::debug() const {
-  return fmt::format("Error({}, line: {}, column: {})", debug_quoted(message_), line_, column_);
+  return fmt::format("Error({}, line: {}, column: {})", sys::debug_quoted(message_), line_,
+                     column_);
 }
 
 tl::expected<std::string, JsonError> write_state(const StoreData& data) {

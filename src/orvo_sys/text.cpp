@@ -1,64 +1,96 @@
 #include "orvo_sys/text.hpp"
 
-#include <cstddef>
+#include <array>
 #include <cstdint>
+#include <cstdio>
 
 namespace orvo::sys {
 namespace {
 
 constexpr std::string_view kReplacement = "\xEF\xBF\xBD";
 
-// Length of the well-formed sequence starting at `i`, or 0 when it is invalid. `*valid_prefix`
-// receives how many bytes form the longest prefix of a valid sequence: those bytes are
-// replaced together by one U+FFFD (at least one byte is always consumed).
-std::size_t sequence_length(std::string_view s, std::size_t i, std::size_t* valid_prefix) {
-  const auto byte = [&](std::size_t k) { return static_cast<std::uint8_t>(s[k]); };
-  const std::uint8_t lead = byte(i);
-  *valid_prefix = 1;
-  if (lead < 0x80) {
-    return 1;
+bool in(std::uint8_t byte, std::uint8_t lo, std::uint8_t hi) {
+  return byte >= lo && byte <= hi;
+}
+
+struct Range {
+  char32_t first;
+  char32_t last;
+};
+
+// Characters shown escaped although they are not controls: format and separator characters,
+// combining marks, variation selectors and private use.
+constexpr std::array<Range, 28> kEscaped = {{
+    {0x00AD, 0x00AD},   {0x0300, 0x036F},   {0x0483, 0x0489},   {0x0600, 0x0605},
+    {0x061C, 0x061C},   {0x06DD, 0x06DD},   {0x070F, 0x070F},   {0x180E, 0x180E},
+    {0x1AB0, 0x1AFF},   {0x1DC0, 0x1DFF},   {0x200B, 0x200F},   {0x2028, 0x202E},
+    {0x2060, 0x206F},   {0x20D0, 0x20FF},   {0xD800, 0xDFFF},   {0xE000, 0xF8FF},
+    {0xFDD0, 0xFDEF},   {0xFE00, 0xFE0F},   {0xFE20, 0xFE2F},   {0xFEFF, 0xFEFF},
+    {0xFFF9, 0xFFFB},   {0xFFFE, 0xFFFF},   {0x110BD, 0x110BD}, {0x1D173, 0x1D17A},
+    {0xE0000, 0xE007F}, {0xE0100, 0xE01EF}, {0xF0000, 0xFFFFD}, {0x100000, 0x10FFFD},
+}};
+
+bool shown_escaped(char32_t c) {
+  if (c < 0x20 || (c >= 0x7F && c <= 0x9F)) {
+    return true;
   }
-  std::size_t need = 0;
-  std::uint8_t lo = 0x80;
-  std::uint8_t hi = 0xBF;
-  if (lead >= 0xC2 && lead <= 0xDF) {
-    need = 1;
-  } else if (lead >= 0xE0 && lead <= 0xEF) {
-    need = 2;
-    if (lead == 0xE0) lo = 0xA0;
-    if (lead == 0xED) hi = 0x9F;
-  } else if (lead >= 0xF0 && lead <= 0xF4) {
-    need = 3;
-    if (lead == 0xF0) lo = 0x90;
-    if (lead == 0xF4) hi = 0x8F;
-  } else {
-    return 0;
-  }
-  for (std::size_t k = 1; k <= need; ++k) {
-    if (i + k >= s.size()) {
-      return 0;
+  for (const Range& r : kEscaped) {
+    if (c >= r.first && c <= r.last) {
+      return true;
     }
-    const std::uint8_t b = byte(i + k);
-    const std::uint8_t min = k == 1 ? lo : 0x80;
-    const std::uint8_t max = k == 1 ? hi : 0xBF;
-    if (b < min || b > max) {
-      return 0;
-    }
-    *valid_prefix = k + 1;
   }
-  return need + 1;
+  return false;
 }
 
 }  // namespace
 
+Utf8Char decode_utf8(std::string_view bytes) {
+  const auto lead = static_cast<std::uint8_t>(bytes[0]);
+  if (lead < 0x80) {
+    return {lead, 1, true};
+  }
+  std::size_t need = 0;
+  std::uint8_t lo = 0x80;
+  std::uint8_t hi = 0xBF;
+  char32_t code = 0;
+  if (in(lead, 0xC2, 0xDF)) {
+    need = 1;
+    code = lead & 0x1Fu;
+  } else if (in(lead, 0xE0, 0xEF)) {
+    need = 2;
+    code = lead & 0x0Fu;
+    lo = lead == 0xE0 ? 0xA0 : 0x80;
+    hi = lead == 0xED ? 0x9F : 0xBF;
+  } else if (in(lead, 0xF0, 0xF4)) {
+    need = 3;
+    code = lead & 0x07u;
+    lo = lead == 0xF0 ? 0x90 : 0x80;
+    hi = lead == 0xF4 ? 0x8F : 0xBF;
+  } else {
+    return {U'\uFFFD', 1, false};
+  }
+  for (std::size_t i = 1; i <= need; ++i) {
+    if (i >= bytes.size() || !in(static_cast<std::uint8_t>(bytes[i]), lo, hi)) {
+      return {U'\uFFFD', i, false};
+    }
+    code = (code << 6) | (static_cast<std::uint8_t>(bytes[i]) & 0x3Fu);
+    lo = 0x80;
+    hi = 0xBF;
+  }
+  return {code, need + 1, true};
+}
+
 bool is_valid_utf8(std::string_view bytes) {
-  std::size_t prefix = 0;
   for (std::size_t i = 0; i < bytes.size();) {
-    const std::size_t n = sequence_length(bytes, i, &prefix);
-    if (n == 0) {
+    if (static_cast<std::uint8_t>(bytes[i]) < 0x80) {
+      ++i;
+      continue;
+    }
+    const Utf8Char c = decode_utf8(bytes.substr(i));
+    if (!c.valid) {
       return false;
     }
-    i += n;
+    i += c.length;
   }
   return true;
 }
@@ -66,17 +98,55 @@ bool is_valid_utf8(std::string_view bytes) {
 std::string lossy_utf8(std::string_view bytes) {
   std::string out;
   out.reserve(bytes.size());
-  std::size_t prefix = 0;
   for (std::size_t i = 0; i < bytes.size();) {
-    const std::size_t n = sequence_length(bytes, i, &prefix);
-    if (n == 0) {
-      out += kReplacement;
-      i += prefix;
+    const Utf8Char c = decode_utf8(bytes.substr(i));
+    if (c.valid) {
+      out.append(bytes.substr(i, c.length));
     } else {
-      out.append(bytes.substr(i, n));
-      i += n;
+      out += kReplacement;
     }
+    i += c.length;
   }
+  return out;
+}
+
+std::string debug_quoted(std::string_view text) {
+  std::string out = "\"";
+  while (!text.empty()) {
+    const Utf8Char c = decode_utf8(text);
+    switch (c.code) {
+      case '"':
+        out += "\\\"";
+        break;
+      case '\\':
+        out += "\\\\";
+        break;
+      case '\t':
+        out += "\\t";
+        break;
+      case '\n':
+        out += "\\n";
+        break;
+      case '\r':
+        out += "\\r";
+        break;
+      case 0:
+        out += "\\0";
+        break;
+      default:
+        if (shown_escaped(c.code)) {
+          char buffer[16];
+          std::snprintf(buffer, sizeof buffer, "\\u{%x}", static_cast<unsigned>(c.code));
+          out += buffer;
+        } else if (!c.valid) {
+          out += kReplacement;
+        } else {
+          out += text.substr(0, c.length);
+        }
+    }
+    text.remove_prefix(c.length);
+  }
+  out += '"';
   return out;
 }
 

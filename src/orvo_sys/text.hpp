@@ -1,14 +1,33 @@
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
 namespace orvo::sys {
+
+// One character decoded from the front of a UTF-8 text.
+struct Utf8Char {
+  char32_t code = 0;       // U+FFFD when the sequence is invalid
+  std::size_t length = 1;  // bytes consumed: the sequence, or its maximal invalid part (>= 1)
+  bool valid = false;
+};
+
+// Decodes the character at the front of `bytes`, which must not be empty. An invalid sequence
+// covers its longest prefix that could still have begun a valid one, so that replacing each
+// invalid sequence by one U+FFFD gives the standard lossy reading.
+[[nodiscard]] Utf8Char decode_utf8(std::string_view bytes);
 
 // Whether `bytes` is well-formed UTF-8 (no surrogates, no overlong forms, nothing above U+10FFFF).
 [[nodiscard]] bool is_valid_utf8(std::string_view bytes);
 
 // `bytes` read as UTF-8 with each maximal invalid subsequence replaced by one U+FFFD.
 [[nodiscard]] std::string lossy_utf8(std::string_view bytes);
+
+// `text` between double quotes as diagnostics show strings: `"` and `\` escaped, tab, line feed,
+// carriage return and NUL as \t \n \r \0, other control and invisible characters (C0, DEL, C1,
+// format and separator characters, combining marks, private use) as \u{hex}; everything else as
+// it is.
+[[nodiscard]] std::string debug_quoted(std::string_view text);
 
 }  // namespace orvo::sys

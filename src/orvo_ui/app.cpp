@@ -124,7 +124,7 @@ std::string UiApp::context_line() const {
 }
 
 std::string short_label(const std::filesystem::path& path) {
-  const std::optional<std::string_view> name = last_name(path);
+  const std::optional<std::string_view> name = core::file_name(path);
   if (name && sys::is_valid_utf8(*name)) {
     return std::string(*name);
   }

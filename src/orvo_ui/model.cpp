@@ -7,27 +7,8 @@
 #include "orvo_sys/text.hpp"
 
 namespace orvo::ui {
-std::optional<std::string_view> last_name(const std::filesystem::path& path) {
-  std::string_view rest = path.native();
-  while (!rest.empty()) {
-    const std::size_t slash = rest.rfind('/');
-    const std::string_view name = slash == std::string_view::npos ? rest : rest.substr(slash + 1);
-    if (!name.empty() && name != ".") {
-      if (name == "..") {
-        return std::nullopt;
-      }
-      return name;
-    }
-    if (slash == std::string_view::npos) {
-      return std::nullopt;
-    }
-    rest = rest.substr(0, slash);
-  }
-  return std::nullopt;
-}
-
 std::string worktree_label(const std::filesystem::path& path) {
-  const std::optional<std::string_view> name = last_name(path);
+  const std::optional<std::string_view> name = core::file_name(path);
   if (name && sys::is_valid_utf8(*name)) {
     return std::string(*name);
   }

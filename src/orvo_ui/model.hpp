@@ -30,11 +30,7 @@ struct WorktreeRow {
 // One row of the list of projects and worktrees.
 using FlatItem = std::variant<ProjectRow, WorktreeRow>;
 
-// The last component of `path` when it is a name (not the root, ".", ".."), as path equality
-// splits paths, so a trailing separator does not count; a view into `path`.
-[[nodiscard]] std::optional<std::string_view> last_name(const std::filesystem::path& path);
-
-// The label of a worktree: its `last_name` when there is one and it is valid UTF-8, else "?".
+// The label of a worktree: its last component when that is a name and it is valid UTF-8, else "?".
 [[nodiscard]] std::string worktree_label(const std::filesystem::path& path);
 
 // The projects and the focused worktree as the plain-text listing shows them.

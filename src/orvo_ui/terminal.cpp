@@ -21,6 +21,7 @@
 #include <cstring>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "orvo_sys/os_error.hpp"
@@ -160,6 +161,22 @@ core::Result<void> check_terminal_type(const char* term, int fd) {
     return core::fail(std::string("terminal type \"") + term + "\" cannot place the cursor");
   }
   return {};
+}
+
+// A stream of its own over a duplicate of `fd`, so closing it leaves `fd` open; null with
+// errno set on failure.
+FILE* open_stream(int fd, const char* mode) {
+  const int copy = fcntl(fd, F_DUPFD_CLOEXEC, 0);
+  if (copy < 0) {
+    return nullptr;
+  }
+  FILE* stream = fdopen(copy, mode);
+  if (stream == nullptr) {
+    const int code = errno;
+    close(copy);
+    errno = code;
+  }
+  return stream;
 }
 
 core::Error os_error_or(int code, std::string fallback) {
@@ -503,17 +520,16 @@ core::Result<TerminalSession> TerminalSession::open(const TerminalConfig& config
     state->out = stdout;
     std::fflush(stdout);
   } else {
-    state->owns_streams = true;
-    state->in = fdopen(fcntl(config.input_fd, F_DUPFD_CLOEXEC, 0), "r");
-    state->out = fdopen(fcntl(config.output_fd, F_DUPFD_CLOEXEC, 0), "w");
-    if (state->in == nullptr || state->out == nullptr) {
+    state->in = open_stream(config.input_fd, "r");
+    state->out = state->in != nullptr ? open_stream(config.output_fd, "w") : nullptr;
+    if (state->out == nullptr) {
       const int code = errno;
-      if (state->in != nullptr)
+      if (state->in != nullptr) {
         std::fclose(state->in);
-      if (state->out != nullptr)
-        std::fclose(state->out);
+      }
       return tl::unexpected(core::Error(sys::OsError{code}.message()));
     }
+    state->owns_streams = true;
   }
 
   // Our handlers come first: curses then leaves these signals alone instead of installing its
@@ -689,10 +705,14 @@ core::Result<void> TerminalSession::suspend() {
     return core::fail("terminal: the session is not showing the full screen");
   }
   def_prog_mode();
+  auto left = curses_call(endwin, "leaving full-screen mode");
+  if (!left) {
+    return left;
+  }
   g_full_screen.store(false);
   g_suspended.store(true);
   state_->mode = State::Mode::Suspended;
-  return curses_call(endwin, "leaving full-screen mode");
+  return {};
 }
 
 core::Result<void> TerminalSession::resume() {

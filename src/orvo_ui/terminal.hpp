@@ -37,9 +37,10 @@ struct TerminalConfig {
 // record a request, see `termination_requested`.
 class TerminalSession {
  public:
-  // Opens the session on the terminal of `config` with the type named by TERM. Fails when the
-  // descriptors are not a terminal, TERM is unset or names an unknown type, another session is
-  // open, or the terminal refuses a mode; nothing is left changed then.
+  // Opens the session on the terminal of `config` with the type named by TERM, and chooses a
+  // UTF-8 character type for the process when its locale has none. Fails when the descriptors
+  // are not a terminal, TERM is unset or names an unknown type or one that cannot place the
+  // cursor, another session is open, or the terminal refuses a mode; nothing is left changed.
   [[nodiscard]] static core::Result<TerminalSession> open(const TerminalConfig& config = {});
 
   TerminalSession(TerminalSession&&) noexcept;
@@ -51,15 +52,19 @@ class TerminalSession {
   // The screen's area, origin (0, 0); empty once the session is restored.
   [[nodiscard]] Rect size() const;
 
-  // Shows `frame` (cut to the screen); only cells that differ from what the terminal shows are
-  // written, so an unchanged frame writes nothing. Colours follow `color_index` for the
-  // terminal's palette; with NO_COLOR set to a non-empty text no colours or attributes are
-  // used. Fails when the session is restored or writing to the terminal fails.
+  // Shows `frame` at its place on the screen, cut to the screen; cells outside it keep what
+  // they show. Only cells that differ from what the terminal shows are written, so an
+  // unchanged frame writes nothing; the first frame after a resize or `resume` repaints the
+  // whole screen. Colours follow `color_index` for the terminal's palette; with NO_COLOR set to
+  // a non-empty text no colours or attributes are used. Symbols are one character each (a
+  // double-width one covers the next cell too); unprintable ones show as U+FFFD. Fails when
+  // the session is suspended or restored, or writing to the terminal fails.
   [[nodiscard]] core::Result<void> draw(const Buffer& frame);
 
   // Waits up to `timeout` for a key or a resize; nullopt when the time ran out or a
   // termination signal arrived. Esc alone and Esc followed at once by a key (that key with Alt)
-  // are told apart here. Fails when the session is restored or the terminal's input is gone.
+  // are told apart here. Fails when the session is suspended or restored, or the terminal's
+  // input is gone (hung up).
   [[nodiscard]] core::Result<std::optional<TerminalEvent>> poll_event(
       std::chrono::milliseconds timeout);
 
@@ -87,8 +92,8 @@ class TerminalSession {
   std::unique_ptr<State> state_;
 };
 
-// Whether SIGTERM, SIGINT, SIGHUP or SIGQUIT arrived while a session was open; the event loop
-// checks it every turn and ends.
+// Whether SIGTERM, SIGINT, SIGHUP or SIGQUIT arrived since the last session was opened; the
+// event loop checks it every turn and ends.
 [[nodiscard]] bool termination_requested();
 
 // The signal number behind `termination_requested`, 0 when none arrived.

@@ -1,5 +1,7 @@
 #include "orvo_ui/widgets.hpp"
 
+#include "orvo_sys/text.hpp"
+
 #include <algorithm>
 #include <cmath>
 #include <iterator>
@@ -9,59 +11,6 @@ namespace {
 
 constexpr std::string_view kReplacement = "\xEF\xBF\xBD";
 constexpr std::uint16_t kMaxCoordinate = UINT16_MAX;
-
-struct Decoded {
-  char32_t code = 0;
-  std::size_t length = 1;
-  bool valid = false;
-};
-
-bool in(unsigned char byte, unsigned char lo, unsigned char hi) {
-  return byte >= lo && byte <= hi;
-}
-
-// Decodes the UTF-8 character at the start of `text` (not empty). An invalid sequence covers its
-// longest valid-looking prefix, at least one byte, so it becomes one replacement character.
-Decoded decode(std::string_view text) {
-  const auto lead = static_cast<unsigned char>(text[0]);
-  if (lead < 0x80) {
-    return {lead, 1, true};
-  }
-  std::size_t need = 0;
-  unsigned char lo = 0x80;
-  unsigned char hi = 0xBF;
-  char32_t code = 0;
-  if (in(lead, 0xC2, 0xDF)) {
-    need = 1;
-    code = lead & 0x1Fu;
-  } else if (in(lead, 0xE0, 0xEF)) {
-    need = 2;
-    code = lead & 0x0Fu;
-    lo = lead == 0xE0 ? 0xA0 : 0x80;
-    hi = lead == 0xED ? 0x9F : 0xBF;
-  } else if (in(lead, 0xF0, 0xF4)) {
-    need = 3;
-    code = lead & 0x07u;
-    lo = lead == 0xF0 ? 0x90 : 0x80;
-    hi = lead == 0xF4 ? 0x8F : 0xBF;
-  } else {
-    return {};
-  }
-  std::size_t i = 1;
-  for (; i <= need; ++i) {
-    if (i >= text.size()) {
-      return {0, i, false};
-    }
-    const auto byte = static_cast<unsigned char>(text[i]);
-    if (!in(byte, lo, hi)) {
-      return {0, i, false};
-    }
-    code = (code << 6) | (byte & 0x3Fu);
-    lo = 0x80;
-    hi = 0xBF;
-  }
-  return {code, i, true};
-}
 
 struct Range {
   char32_t first;
@@ -135,7 +84,7 @@ class GraphemeReader {
   bool next(Grapheme& out) {
     while (pos_ < text_.size()) {
       const std::size_t start = pos_;
-      const Decoded d = decode(text_.substr(pos_));
+      const sys::Utf8Char d = sys::decode_utf8(text_.substr(pos_));
       pos_ += d.length;
       if (!d.valid) {
         out = {kReplacement, 1};
@@ -155,7 +104,7 @@ class GraphemeReader {
  private:
   void skip_marks() {
     while (pos_ < text_.size()) {
-      const Decoded d = decode(text_.substr(pos_));
+      const sys::Utf8Char d = sys::decode_utf8(text_.substr(pos_));
       if (!d.valid || is_control(d.code) || char_width(d.code) != 0) {
         return;
       }

@@ -12,10 +12,18 @@ TEST(SamePath, ComparesComponents) {
     bool same;
   };
   const Case cases[] = {
-      {"/a/b/", "/a//b", true},   {"/a/./b", "/a/b", true},    {"a/.", "a", true},
-      {"/.", "/", true},          {"//a", "/a", true},         {"./a", "a", false},
-      {"/a/c/../b", "/a/b", false}, {"", ".", false},          {"/a/b", "a/b", false},
-      {"/w/feat", "/w/feat", true}, {"/w/feat", "/w/feature", false}, {".", "./", true},
+      {"/a/b/", "/a//b", true},
+      {"/a/./b", "/a/b", true},
+      {"a/.", "a", true},
+      {"/.", "/", true},
+      {"//a", "/a", true},
+      {"./a", "a", false},
+      {"/a/c/../b", "/a/b", false},
+      {"", ".", false},
+      {"/a/b", "a/b", false},
+      {"/w/feat", "/w/feat", true},
+      {"/w/feat", "/w/feature", false},
+      {".", "./", true},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string(c.a) + " vs " + c.b);
@@ -24,9 +32,27 @@ TEST(SamePath, ComparesComponents) {
   }
 }
 
+TEST(FileName, IsTheLastComponentWhenItIsAName) {
+  struct Case {
+    const char* path;
+    std::optional<std::string_view> name;
+  };
+  const Case cases[] = {
+      {"/w/feat/", "feat"}, {"a/.", "a"},         {"/a/b/.", "b"},         {"foo.txt/.", "foo.txt"},
+      {"/", std::nullopt},  {"..", std::nullopt}, {"/w/..", std::nullopt}, {".", std::nullopt},
+      {"", std::nullopt},   {"proj", "proj"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.path);
+    EXPECT_EQ(file_name(c.path), c.name);
+  }
+}
+
 TEST(PathDisplay, ReplacesInvalidBytes) {
   EXPECT_EQ(display("/tmp/caf\xC3\xA9"), "/tmp/caf\xC3\xA9");
-  EXPECT_EQ(display("/tmp/\xFF" "x"), "/tmp/\xEF\xBF\xBDx");
+  EXPECT_EQ(display("/tmp/\xFF"
+                    "x"),
+            "/tmp/\xEF\xBF\xBDx");
 }
 
 }  // namespace

@@ -34,27 +34,5 @@ TEST(FloatText, ShortestDigitsWithAPointOrAnExponent) {
   }
 }
 
-TEST(DebugQuoted, EscapesControlAndInvisibleCharacters) {
-  struct Case {
-    std::string text;
-    std::string quoted;
-  };
-  const Case cases[] = {
-      {"plain", R"("plain")"},
-      {"a\"b\\c", R"("a\"b\\c")"},
-      {std::string("\t\n\r\0", 4), R"("\t\n\r\0")"},
-      {"\x01\x1b\x7f", R"("\u{1}\u{1b}\u{7f}")"},
-      {"\xC2\x85", R"("\u{85}")"},
-      {"e\xCC\x81", R"("e\u{301}")"},
-      {"\xE2\x80\x8B\xE2\x80\xA8", R"("\u{200b}\u{2028}")"},
-      {"\xC3\xA9\xE6\x97\xA5\xC2\xA0'", "\"\xC3\xA9\xE6\x97\xA5\xC2\xA0'\""},
-      {"\xFF", "\"\xEF\xBF\xBD\""},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.quoted);
-    EXPECT_EQ(debug_quoted(c.text), c.quoted);
-  }
-}
-
 }  // namespace
 }  // namespace orvo::store

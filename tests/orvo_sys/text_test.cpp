@@ -16,10 +16,14 @@ TEST(LossyUtf8, ReplacesEachMaximalInvalidSubsequenceOnce) {
   const Case cases[] = {
       {"plain ascii", "plain ascii"},
       {"caf\xC3\xA9 \xE2\x96\xBC \xF0\x9F\x98\x80", "caf\xC3\xA9 \xE2\x96\xBC \xF0\x9F\x98\x80"},
-      {"a\xFF" "b", "a" + r + "b"},
+      {"a\xFF"
+       "b",
+       "a" + r + "b"},
       // A truncated three- and four-byte sequence is one replacement each.
       {"x\xE2\x96", "x" + r},
-      {"\xF0\x9F\x98" "z", r + "z"},
+      {"\xF0\x9F\x98"
+       "z",
+       r + "z"},
       // Overlong forms and surrogates: every byte is its own invalid subsequence.
       {"\xC0\xAF", r + r},
       {"\xE0\x80\xAF", r + r + r},
@@ -28,13 +32,37 @@ TEST(LossyUtf8, ReplacesEachMaximalInvalidSubsequenceOnce) {
       {"\xF4\x90\x80\x80", r + r + r + r},
       // A lone continuation byte, and a lead byte interrupted by a valid character.
       {"\x80", r},
-      {"\xE2" "A", r + "A"},
+      {"\xE2"
+       "A",
+       r + "A"},
       {"", ""},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.input);
     EXPECT_EQ(lossy_utf8(c.input), c.expected);
     EXPECT_EQ(is_valid_utf8(c.input), c.input == c.expected);
+  }
+}
+
+TEST(DebugQuoted, EscapesControlAndInvisibleCharacters) {
+  struct Case {
+    std::string text;
+    std::string quoted;
+  };
+  const Case cases[] = {
+      {"plain", R"("plain")"},
+      {"a\"b\\c", R"("a\"b\\c")"},
+      {std::string("\t\n\r\0", 4), R"("\t\n\r\0")"},
+      {"\x01\x1b\x7f", R"("\u{1}\u{1b}\u{7f}")"},
+      {"\xC2\x85", R"("\u{85}")"},
+      {"e\xCC\x81", R"("e\u{301}")"},
+      {"\xE2\x80\x8B\xE2\x80\xA8", R"("\u{200b}\u{2028}")"},
+      {"\xC3\xA9\xE6\x97\xA5\xC2\xA0'", "\"\xC3\xA9\xE6\x97\xA5\xC2\xA0'\""},
+      {"\xFF", "\"\xEF\xBF\xBD\""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.quoted);
+    EXPECT_EQ(debug_quoted(c.text), c.quoted);
   }
 }
 

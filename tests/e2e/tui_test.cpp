@@ -1,0 +1,307 @@
+// The full-screen interface of the built binary under tmux, with recording fakes of the editor,
+// osascript and the agent first on PATH.
+
+#include <signal.h>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <fmt/format.h>
+
+#include "e2e/run_orvo.hpp"
+#include "support/git_repo.hpp"
+#include "support/temp_dir.hpp"
+#include "support/tmux.hpp"
+
+namespace orvo::test {
+namespace {
+
+using namespace std::chrono_literals;
+
+// `text` followed by blanks up to `cells` cells; every character of it takes one cell.
+std::string pad(const std::string& text, std::size_t cells) {
+  std::size_t width = 0;
+  for (const char c : text) {
+    width += (static_cast<unsigned char>(c) & 0xC0) != 0x80 ? 1 : 0;
+  }
+  return width < cells ? text + std::string(cells - width, ' ') : text;
+}
+
+// A row of the list box of a screen `width` cells wide.
+std::string box_row(const std::string& text, std::size_t width) {
+  return "│" + pad(text, width - 2) + "│";
+}
+
+std::vector<std::string> lines_of(const std::string& screen) {
+  std::vector<std::string> lines;
+  std::istringstream in(screen);
+  for (std::string line; std::getline(in, line);) {
+    lines.push_back(line);
+  }
+  return lines;
+}
+
+std::string rule(std::size_t width) {
+  std::string out;
+  for (std::size_t i = 0; i < width; ++i) {
+    out += "─";
+  }
+  return out;
+}
+
+// A home, a repository "proj" (quick base main) with a linked worktree "feat", and a folder of
+// fake programs: an editor and osascript that record their arguments, and an agent `pi` that
+// records its directory, environment and arguments, stays a moment without reading its input,
+// and exits with status 3.
+class TuiTest : public testing::Test {
+ protected:
+  TuiTest() : repo_(tmp_ / "src" / "proj") {
+    repo_.add_worktree(feat(), "feat");
+    std::filesystem::create_directories(home());
+    std::filesystem::create_directories(calls());
+    write_file(bin() / "editor",
+               fmt::format("#!/bin/sh\nprintf '%s\\n' \"$@\" > '{0}/editor.part'\n"
+                           "mv '{0}/editor.part' '{0}/editor'\n",
+                           calls().string()),
+               true);
+    write_file(bin() / "osascript",
+               fmt::format("#!/bin/sh\nprintf '%s\\n' \"$@\" > '{0}/osascript.part'\n"
+                           "mv '{0}/osascript.part' '{0}/osascript'\n",
+                           calls().string()),
+               true);
+    write_file(bin() / "pi",
+               fmt::format("#!/bin/sh\n"
+                           "{{ pwd; echo \"ORVO_WORKTREE=$ORVO_WORKTREE\";"
+                           " echo \"ORVO_MAIN_REPO=${{ORVO_MAIN_REPO-unset}}\"; echo \"args=$#\";"
+                           " }} > '{0}/pi.part'\n"
+                           "mv '{0}/pi.part' '{0}/pi'\n"
+                           "echo agent-running\n"
+                           "sleep 1\n"
+                           "exit 3\n",
+                           calls().string()),
+               true);
+    write_prefs("pi");
+  }
+
+  [[nodiscard]] std::filesystem::path home() const { return tmp_ / "home"; }
+  [[nodiscard]] std::filesystem::path bin() const { return tmp_ / "bin"; }
+  [[nodiscard]] std::filesystem::path calls() const { return tmp_ / "calls"; }
+  [[nodiscard]] std::filesystem::path feat() const { return tmp_ / "wt" / "feat"; }
+
+  void write_prefs(const std::string& pi_bin) const {
+    write_file(state_file(home()),
+               fmt::format(R"({{"projects":[],"prefs":{{"editor_cmd":"{}","pi_bin":"{}",)"
+                           R"("pi_extra_args":["--extra"],"default_start_pi_on_create":true}}}})",
+                           (bin() / "editor").string(), pi_bin));
+  }
+
+  // Orvo on the repository, run from a shell that afterwards reports on its own screen whether
+  // the terminal modes came back as they were and how Orvo ended; the shell then stays.
+  [[nodiscard]] Tmux start(std::uint16_t width = 80, std::uint16_t height = 24) const {
+    const std::string line =
+        "before=$(stty -g); echo shell-screen; \"$0\" \"$@\"; status=$?; "
+        "[ \"$before\" = \"$(stty -g)\" ] && echo tty-modes-restored; "
+        "echo orvo-exit=$status; exec sleep 600";
+    TmuxOptions options;
+    options.width = width;
+    options.height = height;
+    options.home = home();
+    const char* path = std::getenv("PATH");
+    options.env = {{"PATH", bin().string() + ":" + (path != nullptr ? path : "/usr/bin:/bin")}};
+    return Tmux({"sh", "-c", line, ORVO_EXE, repo_.path().string()}, options);
+  }
+
+  // The process id of Orvo: the one child of the pane's shell.
+  static pid_t orvo_pid(const Tmux& tmux) {
+    const pid_t shell = tmux.pane_pid();
+    std::istringstream children(read_file(fmt::format("/proc/{0}/task/{0}/children", shell)));
+    pid_t pid = 0;
+    children >> pid;
+    return pid;
+  }
+
+  static void expect_shell_restored(const Tmux& tmux, int status) {
+    ASSERT_TRUE(tmux.wait_for_text("orvo-exit=" + std::to_string(status))) << tmux.capture();
+    const std::string screen = tmux.capture();
+    EXPECT_NE(screen.find("shell-screen"), std::string::npos) << screen;
+    EXPECT_NE(screen.find("tty-modes-restored"), std::string::npos) << screen;
+    EXPECT_EQ(screen.find("Orvo · worktree agent shell"), std::string::npos) << screen;
+    EXPECT_EQ(tmux.query("#{alternate_on}"), "0");
+    EXPECT_EQ(tmux.query("#{cursor_flag}"), "1");
+  }
+
+  TempDir tmp_;
+  GitRepo repo_;
+};
+
+TEST_F(TuiTest, BrowsesRefreshesOpensTheEditorFollowsAResizeAndQuits) {
+  Tmux tmux = start();
+  ASSERT_TRUE(tmux.wait_for_text("j/k move")) << tmux.capture();
+  const std::vector<std::string> first = lines_of(tmux.capture());
+  ASSERT_EQ(first.size(), 24u) << tmux.capture();
+  EXPECT_EQ(first[0], " Orvo · worktree agent shell · 1 projects");
+  EXPECT_EQ(first[1], "┌ Projects / Worktrees " + rule(56) + "┐");
+  EXPECT_EQ(first[2], box_row("  ▼ proj  main", 80));
+  EXPECT_EQ(first[3], box_row("›   proj  [main] main", 80));
+  EXPECT_EQ(first[4], box_row("    feat  [feat]", 80));
+  EXPECT_EQ(first[5], box_row("", 80));
+  EXPECT_EQ(first[20], "└" + rule(78) + "┘");
+  EXPECT_EQ(first[21], "ctx " + repo_.path().string());
+  EXPECT_EQ(first[22], rule(80));
+  EXPECT_EQ(first[23],
+            "j/k move · enter select · n new-wt · p pi · e editor · b quick-base · a add · d");
+  EXPECT_EQ(tmux.query("#{alternate_on}"), "1");
+  EXPECT_EQ(tmux.query("#{cursor_flag}"), "0");
+
+  tmux.send_keys({"j"});
+  ASSERT_TRUE(tmux.wait_for_text(box_row("›   feat  [feat]", 80))) << tmux.capture();
+  tmux.send_keys({"k"});
+  ASSERT_TRUE(tmux.wait_for_text(box_row("›   proj  [main] main", 80))) << tmux.capture();
+
+  // A worktree made behind Orvo's back shows after `r`, with the cursor on the focused row.
+  repo_.add_worktree(tmp_ / "wt" / "late", "late");
+  tmux.send_keys({"j", "j", "r"});
+  ASSERT_TRUE(tmux.wait_for_text("ctx " + repo_.path().string() + "  ·  refreshed"))
+      << tmux.capture();
+  ASSERT_TRUE(tmux.wait_for_text(box_row("    late  [late]", 80))) << tmux.capture();
+  EXPECT_TRUE(tmux.wait_for_text(box_row("›   proj  [main] main", 80))) << tmux.capture();
+
+  tmux.send_keys({"j", "e"});
+  ASSERT_TRUE(tmux.wait_for_text("  ·  opened editor")) << tmux.capture();
+  ASSERT_TRUE(tmux.wait_until(
+      [&](const std::string&) { return std::filesystem::exists(calls() / "editor"); }));
+  EXPECT_EQ(read_file(calls() / "editor"), feat().string() + "\n");
+
+  tmux.resize(100, 30);
+  ASSERT_TRUE(tmux.wait_until([](const std::string& screen) {
+    return lines_of(screen).size() == 30 && lines_of(screen)[29].ends_with("r refresh ·");
+  })) << tmux.capture();
+  const std::vector<std::string> resized = lines_of(tmux.capture());
+  EXPECT_EQ(resized[1], "┌ Projects / Worktrees " + rule(76) + "┐");
+  EXPECT_EQ(resized[4], box_row("›   feat  [feat]", 100));
+  EXPECT_EQ(resized[26], "└" + rule(98) + "┘");
+  EXPECT_EQ(resized[29],
+            "j/k move · enter select · n new-wt · p pi · e editor · b quick-base · a add · d "
+            "del-wt · r refresh ·");
+
+  tmux.send_keys({"q"});
+  expect_shell_restored(tmux, 0);
+}
+
+TEST_F(TuiTest, AnIdleInterfaceWritesNothing) {
+  Tmux tmux = start();
+  ASSERT_TRUE(tmux.wait_for_text("j/k move")) << tmux.capture();
+  std::this_thread::sleep_for(200ms);
+  tmux.record_output(tmp_ / "idle");
+  std::this_thread::sleep_for(800ms);  // ten turns of the loop
+  tmux.stop_recording_output();
+  EXPECT_EQ(read_file(tmp_ / "idle"), "");
+  tmux.send_keys({"q"});
+  expect_shell_restored(tmux, 0);
+}
+
+TEST_F(TuiTest, TerminationSignalsRestoreTheTerminal) {
+  for (const int sig : {SIGTERM, SIGHUP}) {
+    SCOPED_TRACE(strsignal(sig));
+    Tmux tmux = start();
+    ASSERT_TRUE(tmux.wait_for_text("j/k move")) << tmux.capture();
+    const pid_t pid = orvo_pid(tmux);
+    ASSERT_GT(pid, 0);
+    ASSERT_EQ(kill(pid, sig), 0);
+    expect_shell_restored(tmux, 128 + sig);
+  }
+}
+
+TEST_F(TuiTest, AgentKeyRunsTheAgentInTheForegroundAndDropsKeysTypedMeanwhile) {
+  Tmux tmux = start(160, 24);
+  ASSERT_TRUE(tmux.wait_for_text("j/k move")) << tmux.capture();
+  tmux.send_keys({"j", "p"});
+  ASSERT_TRUE(tmux.wait_for_text("agent-running")) << tmux.capture();
+  const std::string agent_screen = tmux.capture();
+  EXPECT_NE(agent_screen.find("—— Orvo · Pi @ " + feat().string() + " ——\n\nagent-running"),
+            std::string::npos)
+      << agent_screen;
+  EXPECT_EQ(tmux.query("#{alternate_on}"), "0");
+  EXPECT_EQ(tmux.query("#{cursor_flag}"), "1");
+  // Typed for the agent, which does not read them: they must not delete the worktree.
+  tmux.send_keys({"d", "y"});
+
+  ASSERT_TRUE(tmux.wait_for_text("ctx " + feat().string() + "  ·  Pi exited (exit status: 3)"))
+      << tmux.capture();
+  EXPECT_TRUE(tmux.wait_for_text(box_row("›   feat  [feat]", 160))) << tmux.capture();
+  std::this_thread::sleep_for(300ms);
+  const std::string back = tmux.capture();
+  EXPECT_EQ(back.find("Confirm Delete"), std::string::npos) << back;
+  EXPECT_TRUE(std::filesystem::exists(feat()));
+  EXPECT_EQ(tmux.query("#{alternate_on}"), "1");
+
+  EXPECT_EQ(read_file(calls() / "pi"), feat().string() + "\nORVO_WORKTREE=" + feat().string() +
+                                           "\nORVO_MAIN_REPO=unset\nargs=0\n");
+  ASSERT_TRUE(tmux.wait_until(
+      [&](const std::string&) { return std::filesystem::exists(calls() / "osascript"); }));
+  EXPECT_EQ(
+      read_file(calls() / "osascript"),
+      "-e\ntell application \"Terminal\" to do script \"cd '" + feat().string() + "' && 'pi'\"\n");
+
+  tmux.send_keys({"q"});
+  expect_shell_restored(tmux, 0);
+}
+
+TEST_F(TuiTest, AnAgentThatCannotStartIsAStatusMessage) {
+  struct Case {
+    const char* name;
+    const char* pi_bin;
+    bool remove_worktree;
+  } const cases[] = {
+      {"program not on the search path", "no-such-agent", false},
+      {"worktree directory gone", "pi", true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    write_prefs(c.pi_bin);
+    Tmux tmux = start(160, 24);
+    ASSERT_TRUE(tmux.wait_for_text("j/k move")) << tmux.capture();
+    if (c.remove_worktree) {
+      std::filesystem::remove_all(feat());
+    }
+    tmux.send_keys({"j", "p"});
+    ASSERT_TRUE(tmux.wait_for_text(
+        "  ·  Pi failed: No such file or directory (os error 2) (is `pi` on PATH?)"))
+        << tmux.capture();
+    EXPECT_FALSE(std::filesystem::exists(calls() / "pi"));
+    tmux.send_keys({"q"});
+    expect_shell_restored(tmux, 0);
+  }
+}
+
+TEST_F(TuiTest, FailuresBeforeTheLoopLeaveTheTerminalAloneAndAreReported) {
+  std::filesystem::create_directories(tmp_ / "plain");
+  struct Case {
+    const char* name;
+    std::vector<std::string> args;
+    std::string error;
+  } const cases[] = {
+      {"start-up path in no repository",
+       {(tmp_ / "plain").string()},
+       "Error: git failed (128): fatal: not a git repository (or any of the parent directories): "
+       ".git\n"},
+      {"no terminal", {}, "Error: Inappropriate ioctl for device (os error 25)\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const sys::Output out = run_orvo(home(), {{"TERM", "xterm-256color"}}, c.args);
+    EXPECT_EQ(out.status.code(), 1);
+    EXPECT_EQ(out.out, "");
+    EXPECT_EQ(out.err, c.error);
+  }
+}
+
+}  // namespace
+}  // namespace orvo::test
