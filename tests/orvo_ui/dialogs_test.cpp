@@ -1,28 +1,20 @@
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <gtest/gtest.h>
 
-#include <chrono>
-#include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 #include <memory>
-#include <sstream>
-#include <stdexcept>
+#include <optional>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include <fmt/format.h>
 
 #include "orvo_core/log.hpp"
 #include "orvo_runtime/app.hpp"
+#include "orvo_runtime/runtime_fixture.hpp"
 #include "orvo_store/store.hpp"
 #include "orvo_ui/app.hpp"
 #include "orvo_ui/fixtures.hpp"
 #include "support/git_repo.hpp"
-#include "support/temp_dir.hpp"
 
 namespace orvo::ui {
 namespace {
@@ -96,98 +88,30 @@ std::string outcome_text(const core::Result<KeyOutcome>& outcome) {
   return std::holds_alternative<Quit>(*outcome) ? "Quit" : "Continue";
 }
 
-std::filesystem::path find_git() {
-  std::istringstream dirs(std::getenv("PATH") ? std::getenv("PATH") : "/usr/bin:/bin");
-  std::string dir;
-  while (std::getline(dirs, dir, ':')) {
-    const std::filesystem::path candidate = std::filesystem::path(dir) / "git";
-    if (!dir.empty() && access(candidate.c_str(), X_OK) == 0) {
-      return candidate;
-    }
-  }
-  throw std::runtime_error("git is not on PATH");
-}
-
-std::vector<std::string> split_nul(const std::string& text) {
-  std::vector<std::string> out;
-  std::size_t start = 0;
-  for (std::size_t end = text.find('\0'); end != std::string::npos; end = text.find('\0', start)) {
-    out.push_back(text.substr(start, end - start));
-    start = end + 1;
-  }
-  return out;
-}
-
-// Collects what is written to standard error while it lives.
-class StderrCapture {
- public:
-  StderrCapture() : saved_(dup(STDERR_FILENO)) {
-    std::fflush(stderr);
-    const int fd = open((dir_ / "stderr").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    dup2(fd, STDERR_FILENO);
-    close(fd);
-  }
-  ~StderrCapture() {
-    std::fflush(stderr);
-    dup2(saved_, STDERR_FILENO);
-    close(saved_);
-  }
-  StderrCapture(const StderrCapture&) = delete;
-  StderrCapture& operator=(const StderrCapture&) = delete;
-
-  std::string text() {
-    std::fflush(stderr);
-    return orvo::test::read_file(dir_ / "stderr");
-  }
-
- private:
-  orvo::test::TempDir dir_;
-  int saved_;
-};
-
-// A UiApp over a real runtime on a temporary HOME, with the repository "proj" registered; the
-// search path holds only git and a fake osascript that records each call's arguments.
-class DialogTest : public ::testing::Test {
+// A UiApp over a real runtime on a temporary HOME whose search path holds git and a fake
+// osascript that records each call's arguments.
+class DialogTest : public ::testing::Test, public runtime::Sandbox {
  protected:
-  DialogTest() {
-    std::filesystem::create_directories(bin_);
-    std::filesystem::create_directories(tmp / "home");
-    std::filesystem::create_symlink(real_git_, bin_ / "git");
-    std::filesystem::create_directories(tmp / "osascript-calls");
-    orvo::test::write_file(
-        bin_ / "osascript",
-        fmt::format("#!/bin/sh\n"
-                    "PATH=/usr/bin:/bin\n"
-                    "f='{}'/$$\n"
-                    "printf '%s\\0' \"$@\" > \"$f.part\" && mv \"$f.part\" \"$f.call\"\n",
-                    (tmp / "osascript-calls").string()),
-        true);
-    auto store = store::Store::open_default();
-    if (!store) {
-      throw std::runtime_error("cannot open the store: " + store.error().message());
-    }
-    rt = std::make_shared<runtime::Runtime>(std::move(*store));
-    app = std::make_unique<UiApp>(rt);
+  DialogTest() : app(std::shared_ptr<runtime::Runtime>(std::shared_ptr<void>(), &rt())) {
+    install_fake_osascript();
   }
 
   // Registers `repo` and reloads; returns its project.
-  core::ProjectId add(const orvo::test::GitRepo& repo) {
-    if (auto added = rt->handle(runtime::AddProject{repo.path()}); !added) {
-      throw std::runtime_error("cannot add the project: " + added.error().message());
-    }
-    app->reload_from_snapshot(rt->snapshot());
-    return rt->snapshot().focus.project_id.value();
+  core::ProjectId add_project(const orvo::test::GitRepo& repo) {
+    const core::ProjectId id = add(repo);
+    app.reload_from_runtime();
+    return id;
   }
 
   // Hands `key` to the open dialog as the key router does: the dialog is taken out first.
   core::Result<KeyOutcome> press(const KeyEvent& key) {
-    if (!app->modal) {
+    if (!app.modal) {
       ADD_FAILURE() << "no dialog is open for " << key;
       return Continue{};
     }
-    Modal modal = std::move(*app->modal);
-    app->modal.reset();
-    return app->handle_modal_key(std::move(modal), key);
+    Modal modal = std::move(*app.modal);
+    app.modal.reset();
+    return app.handle_modal_key(std::move(modal), key);
   }
 
   // Presses every key; returns the last key's outcome.
@@ -199,53 +123,11 @@ class DialogTest : public ::testing::Test {
     return outcome;
   }
 
-  // The argument lists of the osascript calls so far, waiting up to ten seconds for `count`.
-  std::vector<std::vector<std::string>> osascript_calls(std::size_t count = 0) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    std::vector<std::vector<std::string>> calls;
-    do {
-      calls.clear();
-      for (const auto& entry : std::filesystem::directory_iterator(tmp / "osascript-calls")) {
-        if (entry.path().extension() == ".call") {
-          calls.push_back(split_nul(orvo::test::read_file(entry.path())));
-        }
-      }
-      if (calls.size() >= count) {
-        break;
-      }
-      std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    } while (std::chrono::steady_clock::now() < deadline);
-    return calls;
-  }
-
-  std::optional<core::ProjectSnapshot> project(const core::ProjectId& id) const {
-    for (core::ProjectSnapshot& entry : rt->snapshot().projects) {
-      if (entry.project.id == id) {
-        return entry;
-      }
-    }
-    return std::nullopt;
-  }
-
-  std::string local_branches(const orvo::test::GitRepo& repo) const {
+  static std::string local_branches(const orvo::test::GitRepo& repo) {
     return repo.git({"for-each-ref", "--format=%(refname:short)", "refs/heads"});
   }
 
-  std::filesystem::path state_file() const {
-    return tmp / "home" / "Library" / "Application Support" / "orvo" / "state.json";
-  }
-
-  orvo::test::TempDir tmp;
-
- private:
-  std::filesystem::path bin_ = tmp / "bin";
-  std::filesystem::path real_git_ = find_git();
-  orvo::test::ScopedEnv home_{"HOME", (tmp / "home").string()};
-  orvo::test::ScopedEnv path_{"PATH", bin_.string()};
-
- protected:
-  std::shared_ptr<runtime::Runtime> rt;
-  std::unique_ptr<UiApp> app;
+  UiApp app;
 };
 
 // A dialog for `id` of the repository "proj", typing in `field`.
@@ -316,18 +198,18 @@ TEST_F(DialogTest, NewWorktreeEditsItsFields) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.label);
-    app->modal = c.start;
+    app.modal = c.start;
     EXPECT_EQ(outcome_text(press(c.keys)), "Continue");
-    EXPECT_EQ(modal_text(app->modal), c.expected);
+    EXPECT_EQ(modal_text(app.modal), c.expected);
   }
-  EXPECT_TRUE(app->toast.empty());
-  EXPECT_EQ(osascript_calls().size(), 0u);
+  EXPECT_TRUE(app.toast.empty());
+  EXPECT_EQ(osascript_call_count(), 0u);
 }
 
 TEST_F(DialogTest, EnterCreatesTheWorktreeStartsTheAgentAndRunsItInTheForeground) {
   const orvo::test::GitRepo repo(tmp / "proj");
-  const core::ProjectId id = add(repo);
-  app->modal = new_worktree(id, "", "main");
+  const core::ProjectId id = add_project(repo);
+  app.modal = new_worktree(id, "", "main");
   const std::filesystem::path created = tmp / "worktrees" / "proj" / "feat";
 
   const auto outcome = press(typing(U"  feat ") + std::vector{key(Kind::Enter)});
@@ -335,46 +217,44 @@ TEST_F(DialogTest, EnterCreatesTheWorktreeStartsTheAgentAndRunsItInTheForeground
   EXPECT_EQ(outcome_text(outcome), "RunForeground " + created.string());
   EXPECT_TRUE(std::filesystem::is_directory(created));
   EXPECT_EQ(repo.git({"-C", created.string(), "symbolic-ref", "--short", "HEAD"}), "feat\n");
-  EXPECT_EQ(modal_text(app->modal), "none");
-  EXPECT_EQ(app->toast, "created feat ← main");
-  EXPECT_TRUE(app->needs_reload);
-  EXPECT_FALSE(app->foreground_path);
-  ASSERT_TRUE(app->current_worktree());
-  EXPECT_EQ(app->current_worktree()->path, created);
-  EXPECT_EQ(app->focus.path, created);
+  EXPECT_EQ(modal_text(app.modal), "none");
+  EXPECT_EQ(app.toast, "created feat ← main");
+  EXPECT_TRUE(app.needs_reload);
+  EXPECT_FALSE(app.foreground_path);
+  ASSERT_TRUE(app.current_worktree());
+  EXPECT_EQ(app.current_worktree()->path, created);
+  EXPECT_EQ(app.focus.path, created);
   const auto calls = osascript_calls(1);
   ASSERT_EQ(calls.size(), 1u);
   EXPECT_EQ(calls[0], (std::vector<std::string>{
                           "-e", fmt::format("tell application \"Terminal\" to do script \"cd '{}' "
                                             "&& 'pi'\"",
                                             created.string())}));
-  ASSERT_TRUE(project(id));
-  EXPECT_EQ(project(id)->sessions.size(), 1u);
+  EXPECT_EQ(project(id).sessions.size(), 1u);
 }
 
 TEST_F(DialogTest, ControlPCreatesWithoutAnyAgent) {
   const orvo::test::GitRepo repo(tmp / "proj");
-  const core::ProjectId id = add(repo);
-  app->modal = new_worktree(id, "fix", "main");
-  app->foreground_path.reset();
+  const core::ProjectId id = add_project(repo);
+  app.modal = new_worktree(id, "fix", "main");
   const std::filesystem::path created = tmp / "worktrees" / "proj" / "fix";
 
   // Other modifiers held with Control do not matter.
   EXPECT_EQ(outcome_text(press(key(U'p', Mod::Control | Mod::Alt))), "Continue");
 
   EXPECT_TRUE(std::filesystem::is_directory(created));
-  EXPECT_EQ(app->toast, "created fix ← main");
-  EXPECT_EQ(modal_text(app->modal), "none");
-  ASSERT_TRUE(app->current_worktree());
-  EXPECT_EQ(app->current_worktree()->path, created);
-  EXPECT_FALSE(app->foreground_path);
-  EXPECT_TRUE(project(id)->sessions.empty());
-  EXPECT_EQ(osascript_calls().size(), 0u);
+  EXPECT_EQ(app.toast, "created fix ← main");
+  EXPECT_EQ(modal_text(app.modal), "none");
+  ASSERT_TRUE(app.current_worktree());
+  EXPECT_EQ(app.current_worktree()->path, created);
+  EXPECT_FALSE(app.foreground_path);
+  EXPECT_TRUE(project(id).sessions.empty());
+  EXPECT_EQ(osascript_call_count(), 0u);
 }
 
 TEST_F(DialogTest, CreationThatCannotRunClosesTheDialogWithAMessage) {
   const orvo::test::GitRepo repo(tmp / "proj");
-  const core::ProjectId id = add(repo);
+  const core::ProjectId id = add_project(repo);
   std::filesystem::create_directories(tmp / "worktrees" / "proj" / "taken");
   struct Case {
     const char* label;
@@ -397,28 +277,28 @@ TEST_F(DialogTest, CreationThatCannotRunClosesTheDialogWithAMessage) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.label);
-    app->modal = c.dialog;
-    app->needs_reload = false;
+    app.modal = c.dialog;
+    app.needs_reload = false;
     EXPECT_EQ(outcome_text(press(c.key)), "Continue");
-    EXPECT_EQ(app->toast, c.toast);
-    EXPECT_EQ(modal_text(app->modal), "none");
-    EXPECT_FALSE(app->needs_reload);
-    EXPECT_FALSE(app->foreground_path);
+    EXPECT_EQ(app.toast, c.toast);
+    EXPECT_EQ(modal_text(app.modal), "none");
+    EXPECT_FALSE(app.needs_reload);
+    EXPECT_FALSE(app.foreground_path);
   }
   EXPECT_EQ(local_branches(repo), "main\n");
-  EXPECT_TRUE(project(id)->sessions.empty());
-  EXPECT_EQ(osascript_calls().size(), 0u);
+  EXPECT_TRUE(project(id).sessions.empty());
+  EXPECT_EQ(osascript_call_count(), 0u);
 }
 
 TEST_F(DialogTest, FailedCreationIsLoggedAsAnError) {
   const orvo::test::GitRepo repo(tmp / "proj");
-  const core::ProjectId id = add(repo);
+  const core::ProjectId id = add_project(repo);
   const std::filesystem::path taken = tmp / "worktrees" / "proj" / "taken";
   std::filesystem::create_directories(taken);
   core::log::init("orvo_ui::app=error", false);
-  StderrCapture captured;
+  runtime::StderrCapture captured;
 
-  app->modal = new_worktree(id, "taken", "main");
+  app.modal = new_worktree(id, "taken", "main");
   ASSERT_TRUE(press(key(Kind::Enter)));
 
   const std::string text = captured.text();
@@ -433,29 +313,29 @@ TEST_F(DialogTest, ControlBOpensThePickerWithTheBranchesAndParksTheDialog) {
   repo.add_origin(tmp / "origin.git", "main");
   repo.add_branch("feat/mango");
   repo.add_branch("Mapper");
-  const core::ProjectId id = add(repo);
-  app->pending = PendingNew{"old", "old", "old", test::project_id(9)};
-  app->modal = new_worktree(id, "wip", "dev", 0);
+  const core::ProjectId id = add_project(repo);
+  app.pending = PendingNew{"old", "old", "old", test::project_id(9)};
+  app.modal = new_worktree(id, "wip", "dev", 0);
 
   EXPECT_EQ(outcome_text(press(key(U'b', Mod::Control))), "Continue");
 
-  ASSERT_TRUE(app->modal && std::holds_alternative<PickBase>(*app->modal));
-  const auto& picker = std::get<PickBase>(*app->modal);
+  ASSERT_TRUE(app.modal && std::holds_alternative<PickBase>(*app.modal));
+  const auto& picker = std::get<PickBase>(*app.modal);
   EXPECT_EQ(picker.branches,
             (std::vector<std::string>{"Mapper", "feat/mango", "main", "origin/main"}));
   EXPECT_EQ(picker.filter, "");
   EXPECT_EQ(picker.selected, 0u);
   EXPECT_EQ(picker.project_id, id);
-  ASSERT_TRUE(app->pending);
-  EXPECT_EQ(app->pending->project_name, "proj");
-  EXPECT_EQ(app->pending->name, "wip");
-  EXPECT_EQ(app->pending->base, "dev");
-  EXPECT_EQ(app->pending->project_id, id);
+  ASSERT_TRUE(app.pending);
+  EXPECT_EQ(app.pending->project_name, "proj");
+  EXPECT_EQ(app.pending->name, "wip");
+  EXPECT_EQ(app.pending->base, "dev");
+  EXPECT_EQ(app.pending->project_id, id);
 }
 
 TEST_F(DialogTest, PickerOfARepositoryWithoutBranches) {
   const orvo::test::GitRepo repo(tmp / "proj", "main", false);
-  const core::ProjectId id = add(repo);
+  const core::ProjectId id = add_project(repo);
   struct Case {
     const char* label;
     KeyEvent key;
@@ -469,24 +349,24 @@ TEST_F(DialogTest, PickerOfARepositoryWithoutBranches) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.label);
-    app->modal = new_worktree(id, "wip", "main");
+    app.modal = new_worktree(id, "wip", "main");
     ASSERT_TRUE(press(key(U'b', Mod::Control)));
-    EXPECT_EQ(modal_text(app->modal), "PickBase filter= selected=0 visible=");
+    EXPECT_EQ(modal_text(app.modal), "PickBase filter= selected=0 visible=");
     EXPECT_EQ(outcome_text(press(c.key)), "Continue");
-    EXPECT_EQ(modal_text(app->modal), c.expected);
-    EXPECT_EQ(app->pending.has_value(), c.still_parked);
+    EXPECT_EQ(modal_text(app.modal), c.expected);
+    EXPECT_EQ(app.pending.has_value(), c.still_parked);
   }
 }
 
 TEST_F(DialogTest, UnreadableBranchesKeepTheDialogAsItWas) {
   const core::ProjectId gone = test::project_id(9);
-  app->modal = new_worktree(gone, "wip", "dev", 1);
+  app.modal = new_worktree(gone, "wip", "dev", 1);
 
   EXPECT_EQ(outcome_text(press(key(U'b', Mod::Control))), "Continue");
 
-  EXPECT_EQ(app->toast, "branches: project not found: " + gone.to_string());
-  EXPECT_EQ(modal_text(app->modal), "NewWorktree proj name=wip base=dev field=1");
-  EXPECT_FALSE(app->pending);
+  EXPECT_EQ(app.toast, "branches: project not found: " + gone.to_string());
+  EXPECT_EQ(modal_text(app.modal), "NewWorktree proj name=wip base=dev field=1");
+  EXPECT_FALSE(app.pending);
 }
 
 PickBase picker(const core::ProjectId& id) {
@@ -542,9 +422,9 @@ TEST_F(DialogTest, PickerFiltersAndMoves) {
   const core::ProjectId id = test::project_id(1);
   for (const Case& c : cases) {
     SCOPED_TRACE(c.label);
-    app->modal = picker(id);
+    app.modal = picker(id);
     EXPECT_EQ(outcome_text(press(c.keys)), "Continue");
-    EXPECT_EQ(modal_text(app->modal), c.expected);
+    EXPECT_EQ(modal_text(app.modal), c.expected);
   }
 }
 
@@ -571,13 +451,13 @@ TEST_F(DialogTest, PickerWaysOut) {
   const core::ProjectId id = test::project_id(1);
   for (const Case& c : cases) {
     SCOPED_TRACE(c.label);
-    app->pending = PendingNew{"proj", "wip", "dev", id};
-    app->modal = picker(id);
+    app.pending = PendingNew{"proj", "wip", "dev", id};
+    app.modal = picker(id);
     EXPECT_EQ(outcome_text(press(c.keys)), "Continue");
-    EXPECT_EQ(modal_text(app->modal), c.expected);
-    EXPECT_EQ(app->pending.has_value(), c.still_parked);
-    if (app->modal) {
-      EXPECT_EQ(std::get<NewWorktree>(*app->modal).project_id, id);
+    EXPECT_EQ(modal_text(app.modal), c.expected);
+    EXPECT_EQ(app.pending.has_value(), c.still_parked);
+    if (app.modal) {
+      EXPECT_EQ(std::get<NewWorktree>(*app.modal).project_id, id);
     }
   }
 }
@@ -585,7 +465,7 @@ TEST_F(DialogTest, PickerWaysOut) {
 TEST_F(DialogTest, QuickBaseDialog) {
   const orvo::test::GitRepo repo(tmp / "proj");
   // Registering sets the quick base to the repository's default base.
-  const core::ProjectId id = add(repo);
+  const core::ProjectId id = add_project(repo);
   struct Case {
     const char* label;
     std::string input;
@@ -635,13 +515,13 @@ TEST_F(DialogTest, QuickBaseDialog) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.label);
-    app->modal = QuickBase{"proj", c.input, id};
-    app->toast.clear();
+    app.modal = QuickBase{"proj", c.input, id};
+    app.toast.clear();
     EXPECT_EQ(outcome_text(press(c.keys)), "Continue");
-    EXPECT_EQ(modal_text(app->modal), c.expected);
-    EXPECT_EQ(app->toast, c.toast);
-    EXPECT_EQ(app->needs_reload, c.toast == "quick base saved");
-    EXPECT_EQ(project(id)->project.quick_base, c.stored);
+    EXPECT_EQ(modal_text(app.modal), c.expected);
+    EXPECT_EQ(app.toast, c.toast);
+    EXPECT_EQ(app.needs_reload, c.toast == "quick base saved");
+    EXPECT_EQ(project(id).project.quick_base, c.stored);
   }
   auto reopened = store::Store::open_default();
   ASSERT_TRUE(reopened);
@@ -651,19 +531,18 @@ TEST_F(DialogTest, QuickBaseDialog) {
 
 TEST_F(DialogTest, FailedQuickBaseSaveEndsTheInterfaceWithTheError) {
   const orvo::test::GitRepo repo(tmp / "proj");
-  const core::ProjectId id = add(repo);
-  std::filesystem::remove_all(state_file().parent_path());
-  orvo::test::write_file(state_file().parent_path(), "in the way");
-  app->modal = QuickBase{"proj", "dev", id};
+  const core::ProjectId id = add_project(repo);
+  break_state_dir();
+  app.modal = QuickBase{"proj", "dev", id};
 
   const auto outcome = press(key(Kind::Enter));
 
   ASSERT_FALSE(outcome);
   EXPECT_EQ(outcome.error().message(), "io: File exists (os error 17)");
   EXPECT_EQ(outcome.error().causes(), std::vector<std::string>{"File exists (os error 17)"});
-  EXPECT_EQ(modal_text(app->modal), "none");
-  EXPECT_TRUE(app->toast.empty());
-  EXPECT_FALSE(app->needs_reload);
+  EXPECT_EQ(modal_text(app.modal), "none");
+  EXPECT_TRUE(app.toast.empty());
+  EXPECT_FALSE(app.needs_reload);
 }
 
 TEST_F(DialogTest, AddProjectDialog) {
@@ -720,19 +599,19 @@ TEST_F(DialogTest, AddProjectDialog) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.label);
-    app->modal = AddProject{c.input};
-    app->toast.clear();
+    app.modal = AddProject{c.input};
+    app.toast.clear();
     EXPECT_EQ(outcome_text(press(c.keys)), "Continue");
-    EXPECT_EQ(modal_text(app->modal), c.expected);
-    EXPECT_EQ(app->toast, c.toast);
-    EXPECT_EQ(app->needs_reload, c.projects > 0);
-    EXPECT_EQ(rt->snapshot().projects.size(), c.projects);
+    EXPECT_EQ(modal_text(app.modal), c.expected);
+    EXPECT_EQ(app.toast, c.toast);
+    EXPECT_EQ(app.needs_reload, c.projects > 0);
+    EXPECT_EQ(rt().snapshot().projects.size(), c.projects);
   }
 }
 
 TEST_F(DialogTest, ConfirmDeleteDialog) {
   orvo::test::GitRepo repo(tmp / "proj");
-  const core::ProjectId id = add(repo);
+  const core::ProjectId id = add_project(repo);
   struct Case {
     const char* label;
     KeyEvent key;
@@ -757,31 +636,31 @@ TEST_F(DialogTest, ConfirmDeleteDialog) {
     repo.add_worktree(wt, "b" + std::to_string(n));
     // An untracked file: only a forced removal takes the worktree.
     orvo::test::write_file(wt / "scratch.txt", "unsaved");
-    app->modal = ConfirmDelete{wt, id};
-    app->toast.clear();
-    app->needs_reload = false;
+    app.modal = ConfirmDelete{wt, id};
+    app.toast.clear();
+    app.needs_reload = false;
     EXPECT_EQ(outcome_text(press(c.key)), "Continue");
-    EXPECT_EQ(modal_text(app->modal),
+    EXPECT_EQ(modal_text(app.modal),
               c.expected == "none" ? "none" : "ConfirmDelete " + wt.string());
-    EXPECT_EQ(app->toast, c.toast);
-    EXPECT_EQ(app->needs_reload, c.removed);
+    EXPECT_EQ(app.toast, c.toast);
+    EXPECT_EQ(app.needs_reload, c.removed);
     EXPECT_EQ(std::filesystem::exists(wt), !c.removed);
   }
 }
 
 TEST_F(DialogTest, FailedRemovalStillReloads) {
   const orvo::test::GitRepo repo(tmp / "proj");
-  const core::ProjectId id = add(repo);
+  const core::ProjectId id = add_project(repo);
   const std::filesystem::path nowhere = tmp / "nowhere";
-  app->modal = ConfirmDelete{nowhere, id};
+  app.modal = ConfirmDelete{nowhere, id};
 
   EXPECT_EQ(outcome_text(press(key(U'y'))), "Continue");
 
-  EXPECT_EQ(app->toast,
+  EXPECT_EQ(app.toast,
             fmt::format("remove failed: git failed (128): fatal: '{}' is not a working tree",
                         nowhere.string()));
-  EXPECT_EQ(modal_text(app->modal), "none");
-  EXPECT_TRUE(app->needs_reload);
+  EXPECT_EQ(modal_text(app.modal), "none");
+  EXPECT_TRUE(app.needs_reload);
 }
 
 }  // namespace
