@@ -27,7 +27,11 @@ std::string float_text(double value) {
       digits += c;
     }
   }
-  const int exponent = std::atoi(sci.data() + e + 1);
+  // The exponent is parsed within the view: to_chars writes no terminating NUL.
+  int exponent = 0;
+  const std::string_view exponent_text = sci.substr(e + 1);
+  std::from_chars(exponent_text.data() + (exponent_text.front() == '+' ? 1 : 0),
+                  exponent_text.data() + exponent_text.size(), exponent);
   const auto length = static_cast<int>(digits.size());
   const int point = exponent + 1;  // digits before the decimal point
   const std::string_view all(digits);

@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <optional>
 #include <span>
 #include <string>
 #include <utility>
@@ -22,9 +23,8 @@ struct MainBinding {
   Action action;
 };
 
-constexpr KeyCode kUpKeys[] = {KeyCode::Kind::Up, KeyCode::character(U'k')};
-constexpr KeyCode kMoveKeys[] = {KeyCode::Kind::Down, KeyCode::character(U'j'), kUpKeys[0],
-                                 kUpKeys[1]};
+constexpr KeyCode kMoveKeys[] = {KeyCode::Kind::Down, KeyCode::character(U'j'), KeyCode::Kind::Up,
+                                 KeyCode::character(U'k')};
 constexpr KeyCode kEnterKeys[] = {KeyCode::Kind::Enter};
 constexpr KeyCode kNewKeys[] = {KeyCode::character(U'n')};
 constexpr KeyCode kAgentKeys[] = {KeyCode::character(U'p')};
@@ -53,8 +53,9 @@ const core::Project* find_project(const UiApp& app, const core::ProjectId& id) {
   return it == app.projects.end() ? nullptr : &it->project;
 }
 
+// Up and `k` move one row up, Down and `j` one row down; the cursor never wraps.
 core::Result<KeyOutcome> move_cursor(UiApp& app, const KeyEvent& key) {
-  if (std::find(std::begin(kUpKeys), std::end(kUpKeys), key.code) != std::end(kUpKeys)) {
+  if (key.code == KeyCode::Kind::Up || key.code == KeyCode::character(U'k')) {
     app.selected = app.selected == 0 ? 0 : app.selected - 1;
   } else if (!app.flat.empty()) {
     app.selected = std::min(app.selected + 1, app.flat.size() - 1);

@@ -61,8 +61,9 @@ core::Result<bool> EventLoop::turn() {
     app_.expire_toast(std::chrono::steady_clock::now());
     return true;
   }
+  // A resize only needs the next frame, which is drawn at the new size.
   const auto* key = std::get_if<KeyEvent>(&**event);
-  if (key == nullptr || key->kind != KeyKind::Press) {
+  if (key == nullptr) {
     return true;
   }
   auto outcome = app_.handle_key(*key);

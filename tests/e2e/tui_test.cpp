@@ -58,8 +58,8 @@ std::string rule(std::size_t width) {
 
 // A home, a repository "proj" (quick base main) with a linked worktree "feat", and a folder of
 // fake programs: an editor and osascript that record their arguments, and an agent `pi` that
-// records its directory, environment and arguments, stays a moment without reading its input,
-// and exits with status 3.
+// records its directory, environment and arguments, waits without reading its input until the
+// test releases it (at most ten seconds), and exits with status 3.
 class TuiTest : public testing::Test {
  protected:
   TuiTest() : repo_(tmp_ / "src" / "proj") {
@@ -83,7 +83,10 @@ class TuiTest : public testing::Test {
                            " }} > '{0}/pi.part'\n"
                            "mv '{0}/pi.part' '{0}/pi'\n"
                            "echo agent-running\n"
-                           "sleep 1\n"
+                           "i=0\n"
+                           "while [ ! -e '{0}/release' ] && [ $i -lt 100 ]; do\n"
+                           "  sleep 0.1; i=$((i + 1))\n"
+                           "done\n"
                            "exit 3\n",
                            calls().string()),
                true);
@@ -232,6 +235,8 @@ TEST_F(TuiTest, AgentKeyRunsTheAgentInTheForegroundAndDropsKeysTypedMeanwhile) {
   EXPECT_EQ(tmux.query("#{cursor_flag}"), "1");
   // Typed for the agent, which does not read them: they must not delete the worktree.
   tmux.send_keys({"d", "y"});
+  std::this_thread::sleep_for(300ms);
+  write_file(calls() / "release", "");
 
   ASSERT_TRUE(tmux.wait_for_text("ctx " + feat().string() + "  ·  Pi exited (exit status: 3)"))
       << tmux.capture();
