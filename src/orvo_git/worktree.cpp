@@ -116,6 +116,15 @@ GitResult<std::vector<core::WorktreeView>> list_worktrees(const std::filesystem:
 GitResult<void> create_worktree(const std::filesystem::path& main_path,
                                 const std::filesystem::path& target, const std::string& branch,
                                 const std::string& base, bool new_branch) {
+  // git's worktree command hands the branch and the base on to `git branch`, which would read a
+  // leading hyphen as an option: a branch named "--force" would silently reset the base branch.
+  // No ref name starts with a hyphen, so such names are refused before git runs.
+  if (branch.starts_with('-')) {
+    return tl::unexpected(GitError::other("'" + branch + "' is not a valid branch name"));
+  }
+  if (new_branch && base.starts_with('-')) {
+    return tl::unexpected(GitError::other("invalid reference: " + base));
+  }
   if (sys::path_exists(target)) {
     return tl::unexpected(GitError::other("path already exists: " + core::display(target)));
   }

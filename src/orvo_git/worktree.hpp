@@ -24,9 +24,10 @@ namespace orvo::git {
     const std::filesystem::path& main_path);
 
 // Adds a worktree at `target`: with `new_branch`, on a new branch `branch` made from `base`,
-// otherwise on the existing `branch`. Fails with `Other` "path already exists: {}" (before
-// anything is changed) when `target` exists, with `Io` when its parent directories cannot be
-// made (those made stay), and with git's error otherwise.
+// otherwise on the existing `branch`. Fails, before anything is changed, with `Other`
+// "'{}' is not a valid branch name" or "invalid reference: {}" when the branch or the base
+// begins with a hyphen, and "path already exists: {}" when `target` exists; with `Io` when its
+// parent directories cannot be made (those made stay), and with git's error otherwise.
 [[nodiscard]] GitResult<void> create_worktree(const std::filesystem::path& main_path,
                                               const std::filesystem::path& target,
                                               const std::string& branch, const std::string& base,

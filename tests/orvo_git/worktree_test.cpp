@@ -196,6 +196,33 @@ TEST(CreateWorktree, ReportsFailuresOfTheParentDirectoryAndOfGit) {
   EXPECT_TRUE(std::filesystem::is_directory(tmp / "a"));
 }
 
+TEST(CreateWorktree, RefusesNamesThatGitWouldReadAsOptions) {
+  TempDir tmp;
+  GitRepo repo(tmp / "proj");
+  repo.commit();
+  repo.add_branch("old", "HEAD~1");
+  const std::string old_tip = repo.git({"rev-parse", "old"});
+  struct Case {
+    std::string branch;
+    std::string base;
+    bool new_branch;
+    std::string message;
+  };
+  const Case cases[] = {
+      {"--force", "old", true, "'--force' is not a valid branch name"},
+      {"-x", "main", true, "'-x' is not a valid branch name"},
+      {"feat", "--force", true, "invalid reference: --force"},
+      {"--detach", "", false, "'--detach' is not a valid branch name"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.branch + " " + c.base);
+    EXPECT_EQ(create_worktree(repo.path(), tmp / "wt" / "x", c.branch, c.base, c.new_branch),
+              tl::unexpected(GitError::other(c.message)));
+  }
+  EXPECT_FALSE(std::filesystem::exists(tmp / "wt"));
+  EXPECT_EQ(repo.git({"rev-parse", "old"}), old_tip);
+}
+
 TEST(RemoveWorktree, NeedsForceForAWorktreeWithChanges) {
   TempDir tmp;
   GitRepo repo(tmp / "proj");
