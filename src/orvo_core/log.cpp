@@ -31,36 +31,6 @@ constexpr std::string_view kInvalidDirective = "invalid filter directive";
 constexpr std::array<std::string_view, 3> kTargets = {"orvo_store", "orvo_runtime::app",
                                                       "orvo_ui::app"};
 
-// Unicode's White_Space characters, the set that directive pieces are trimmed of.
-bool is_white_space(char32_t cp) {
-  return (cp >= 0x09 && cp <= 0x0D) || cp == 0x20 || cp == 0x85 || cp == 0xA0 || cp == 0x1680 ||
-         (cp >= 0x2000 && cp <= 0x200A) || cp == 0x2028 || cp == 0x2029 || cp == 0x202F ||
-         cp == 0x205F || cp == 0x3000;
-}
-
-std::string_view trim_white_space(std::string_view text) {
-  while (!text.empty()) {
-    const auto [cp, length, valid] = sys::decode_utf8(text);
-    if (!is_white_space(cp)) {
-      break;
-    }
-    text.remove_prefix(length);
-  }
-  while (!text.empty()) {
-    std::size_t start = text.size() - 1;
-    while (start > 0 && text.size() - start < 4 &&
-           (static_cast<unsigned char>(text[start]) & 0xC0u) == 0x80u) {
-      --start;
-    }
-    const auto [cp, length, valid] = sys::decode_utf8(text.substr(start));
-    if (start + length != text.size() || !is_white_space(cp)) {
-      break;
-    }
-    text.remove_suffix(length);
-  }
-  return text;
-}
-
 // Unicode letters and digits, as the C library's UTF-8 locale classifies them; without such a
 // locale every non-ASCII character counts.
 bool is_alphanumeric(char32_t cp) {
@@ -129,7 +99,7 @@ tl::unexpected<std::string> invalid() {
 // the state, so moving byte by byte sees the same transitions as moving by character.
 tl::expected<Directive, std::string> parse_directive(std::string_view piece) {
   enum class State { Start, LevelOrTarget, Span, Field, Fields, Target, Level };
-  const std::string_view trimmed = trim_white_space(piece);
+  const std::string_view trimmed = sys::trim_white_space(piece);
   const auto cut = [piece](std::size_t from, std::size_t to) {
     return std::string(piece.substr(from, to - from));
   };

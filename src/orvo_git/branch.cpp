@@ -4,6 +4,7 @@
 
 #include "orvo_git/exec.hpp"
 #include "orvo_git/text.hpp"
+#include "orvo_sys/text.hpp"
 
 namespace orvo::git {
 namespace {
@@ -17,7 +18,7 @@ std::optional<std::string> answer(const std::filesystem::path& cwd,
   if (!output) {
     return std::nullopt;
   }
-  const std::string_view text = trim_white_space(*output);
+  const std::string_view text = sys::trim_white_space(*output);
   if (text.empty()) {
     return std::nullopt;
   }
@@ -33,7 +34,7 @@ bool has_local_branch(const std::filesystem::path& root, const std::string& name
 std::vector<std::string> parse_branch_list(std::string_view output) {
   std::vector<std::string> names;
   for (std::string_view line : split_lines(output)) {
-    const std::string_view name = trim_white_space(line);
+    const std::string_view name = sys::trim_white_space(line);
     if (!name.empty() && name != "origin/HEAD" && name != "upstream/HEAD") {
       names.emplace_back(name);
     }

@@ -1,7 +1,6 @@
 #include "orvo_git/exec.hpp"
 
 #include "orvo_core/path.hpp"
-#include "orvo_git/text.hpp"
 #include "orvo_sys/process.hpp"
 #include "orvo_sys/text.hpp"
 
@@ -31,7 +30,7 @@ std::string into_text(std::string&& bytes) {
 GitError run_error(sys::Output&& output) {
   const std::string err = into_text(std::move(output.err));
   return GitError::command_failed(output.status.code().value_or(-1),
-                                  std::string(trim_white_space(err)));
+                                  std::string(sys::trim_white_space(err)));
 }
 
 }  // namespace

@@ -5,9 +5,6 @@
 
 namespace orvo::git {
 
-// `text` without leading and trailing Unicode White_Space; `text` must be valid UTF-8.
-[[nodiscard]] std::string_view trim_white_space(std::string_view text);
-
 // The lines of `text`, split at line feeds; a carriage return just before a line feed goes with
 // it, and a final line feed makes no extra empty line.
 [[nodiscard]] std::vector<std::string_view> split_lines(std::string_view text);

@@ -6,6 +6,7 @@
 #include "orvo_git/exec.hpp"
 #include "orvo_git/text.hpp"
 #include "orvo_sys/fs.hpp"
+#include "orvo_sys/text.hpp"
 
 namespace orvo::git {
 namespace {
@@ -152,7 +153,7 @@ GitResult<void> remove_worktree(const std::filesystem::path& main_path,
 
 GitResult<std::filesystem::path> repo_toplevel(const std::filesystem::path& dir) {
   return git(dir, {"rev-parse", "--show-toplevel"}).map([](const std::string& output) {
-    return std::filesystem::path(std::string(trim_white_space(output)));
+    return std::filesystem::path(std::string(sys::trim_white_space(output)));
   });
 }
 

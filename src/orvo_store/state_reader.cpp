@@ -79,24 +79,6 @@ int hex_digit(char c) {
   return -1;
 }
 
-void push_utf8(std::string& out, std::uint32_t cp) {
-  if (cp < 0x80) {
-    out += static_cast<char>(cp);
-  } else if (cp < 0x800) {
-    out += static_cast<char>(0xC0 | (cp >> 6));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else if (cp < 0x10000) {
-    out += static_cast<char>(0xE0 | (cp >> 12));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (cp >> 18));
-    out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  }
-}
-
 // A number met where another type was expected, kept as the reader classifies it.
 using Number = std::variant<uint64_t, int64_t, double>;
 
@@ -425,7 +407,7 @@ bool Reader::parse_unicode_escape(std::string& out) {
     return fail(kLoneSurrogate);
   }
   if (first < 0xD800 || first > 0xDBFF) {
-    push_utf8(out, first);
+    sys::append_utf8(out, first);
     return true;
   }
   // A leading surrogate must be followed by the escape of a trailing one.
@@ -446,8 +428,8 @@ bool Reader::parse_unicode_escape(std::string& out) {
   if (second < 0xDC00 || second > 0xDFFF) {
     return fail(kLoneSurrogate);
   }
-  push_utf8(out, 0x10000 + ((static_cast<std::uint32_t>(first - 0xD800) << 10) |
-                            static_cast<std::uint32_t>(second - 0xDC00)));
+  sys::append_utf8(out, 0x10000 + ((static_cast<std::uint32_t>(first - 0xD800) << 10) |
+                                   static_cast<std::uint32_t>(second - 0xDC00)));
   return true;
 }
 

@@ -42,6 +42,13 @@ bool shown_escaped(char32_t c) {
   return false;
 }
 
+// Unicode's White_Space characters, the set that directive pieces are trimmed of.
+bool is_white_space(char32_t cp) {
+  return (cp >= 0x09 && cp <= 0x0D) || cp == 0x20 || cp == 0x85 || cp == 0xA0 || cp == 0x1680 ||
+         (cp >= 0x2000 && cp <= 0x200A) || cp == 0x2028 || cp == 0x2029 || cp == 0x202F ||
+         cp == 0x205F || cp == 0x3000;
+}
+
 }  // namespace
 
 Utf8Char decode_utf8(std::string_view bytes) {
@@ -80,6 +87,25 @@ Utf8Char decode_utf8(std::string_view bytes) {
   return {code, need + 1, true};
 }
 
+void append_utf8(std::string& out, char32_t code) {
+  const auto byte = [&out](char32_t b) { out += static_cast<char>(b); };
+  if (code < 0x80) {
+    byte(code);
+  } else if (code < 0x800) {
+    byte(0xC0 | (code >> 6));
+    byte(0x80 | (code & 0x3F));
+  } else if (code < 0x10000) {
+    byte(0xE0 | (code >> 12));
+    byte(0x80 | ((code >> 6) & 0x3F));
+    byte(0x80 | (code & 0x3F));
+  } else {
+    byte(0xF0 | (code >> 18));
+    byte(0x80 | ((code >> 12) & 0x3F));
+    byte(0x80 | ((code >> 6) & 0x3F));
+    byte(0x80 | (code & 0x3F));
+  }
+}
+
 bool is_valid_utf8(std::string_view bytes) {
   for (std::size_t i = 0; i < bytes.size();) {
     if (static_cast<std::uint8_t>(bytes[i]) < 0x80) {
@@ -108,6 +134,29 @@ std::string lossy_utf8(std::string_view bytes) {
     i += c.length;
   }
   return out;
+}
+
+std::string_view trim_white_space(std::string_view text) {
+  while (!text.empty()) {
+    const auto [cp, length, valid] = decode_utf8(text);
+    if (!is_white_space(cp)) {
+      break;
+    }
+    text.remove_prefix(length);
+  }
+  while (!text.empty()) {
+    std::size_t start = text.size() - 1;
+    while (start > 0 && text.size() - start < 4 &&
+           (static_cast<unsigned char>(text[start]) & 0xC0u) == 0x80u) {
+      --start;
+    }
+    const auto [cp, length, valid] = decode_utf8(text.substr(start));
+    if (start + length != text.size() || !is_white_space(cp)) {
+      break;
+    }
+    text.remove_suffix(length);
+  }
+  return text;
 }
 
 std::string debug_quoted(std::string_view text) {

@@ -18,11 +18,17 @@ struct Utf8Char {
 // invalid sequence by one U+FFFD gives the standard lossy reading.
 [[nodiscard]] Utf8Char decode_utf8(std::string_view bytes);
 
+// Appends the UTF-8 encoding of `code` (a Unicode scalar value) to `out`.
+void append_utf8(std::string& out, char32_t code);
+
 // Whether `bytes` is well-formed UTF-8 (no surrogates, no overlong forms, nothing above U+10FFFF).
 [[nodiscard]] bool is_valid_utf8(std::string_view bytes);
 
 // `bytes` read as UTF-8 with each maximal invalid subsequence replaced by one U+FFFD.
 [[nodiscard]] std::string lossy_utf8(std::string_view bytes);
+
+// `text` without leading and trailing Unicode White_Space characters.
+[[nodiscard]] std::string_view trim_white_space(std::string_view text);
 
 // `text` between double quotes as diagnostics show strings: `"` and `\` escaped, tab, line feed,
 // carriage return and NUL as \t \n \r \0, other control and invisible characters (C0, DEL, C1,

@@ -14,8 +14,8 @@
 #include <fmt/format.h>
 
 #include "orvo_core/log.hpp"
-#include "orvo_git/text.hpp"
 #include "orvo_runtime/app.hpp"
+#include "orvo_sys/text.hpp"
 
 namespace orvo::ui {
 namespace {
@@ -59,25 +59,6 @@ std::optional<char32_t> plain_char(const KeyEvent& key) {
   return contains(key.modifiers, KeyModifiers::Control) ? std::nullopt : typable(key);
 }
 
-void push_char(std::string& text, char32_t c) {
-  const auto byte = [&text](char32_t b) { text += static_cast<char>(b); };
-  if (c < 0x80) {
-    byte(c);
-  } else if (c < 0x800) {
-    byte(0xC0 | (c >> 6));
-    byte(0x80 | (c & 0x3F));
-  } else if (c < 0x10000) {
-    byte(0xE0 | (c >> 12));
-    byte(0x80 | ((c >> 6) & 0x3F));
-    byte(0x80 | (c & 0x3F));
-  } else {
-    byte(0xF0 | (c >> 18));
-    byte(0x80 | ((c >> 12) & 0x3F));
-    byte(0x80 | ((c >> 6) & 0x3F));
-    byte(0x80 | (c & 0x3F));
-  }
-}
-
 // Removes the last Unicode scalar value: its continuation bytes (at most three) and its lead.
 void pop_char(std::string& text) {
   if (text.empty()) {
@@ -96,12 +77,12 @@ void edit(std::string& field, const KeyEvent& key, std::optional<char32_t> typed
   if (key.code.kind == Kind::Backspace) {
     pop_char(field);
   } else if (typed) {
-    push_char(field, *typed);
+    sys::append_utf8(field, *typed);
   }
 }
 
 std::string trimmed(std::string_view text) {
-  return std::string(git::trim_white_space(text));
+  return std::string(sys::trim_white_space(text));
 }
 
 // The key handling of each dialog. A handler gets the dialog by value and stores it back into

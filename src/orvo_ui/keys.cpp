@@ -8,6 +8,8 @@
 #include <ostream>
 #include <utility>
 
+#include "orvo_sys/text.hpp"
+
 namespace orvo::ui {
 namespace {
 
@@ -154,26 +156,6 @@ std::optional<KeyEvent> decode_named_key_code(std::string_view name) {
   return std::nullopt;
 }
 
-// Appends `c` encoded as UTF-8 (independent of the process locale).
-void append_utf8(std::string& out, char32_t c) {
-  const auto byte = [&out](char32_t b) { out += static_cast<char>(b); };
-  if (c < 0x80) {
-    byte(c);
-  } else if (c < 0x800) {
-    byte(0xC0 | (c >> 6));
-    byte(0x80 | (c & 0x3F));
-  } else if (c < 0x10000) {
-    byte(0xE0 | (c >> 12));
-    byte(0x80 | ((c >> 6) & 0x3F));
-    byte(0x80 | (c & 0x3F));
-  } else {
-    byte(0xF0 | (c >> 18));
-    byte(0x80 | ((c >> 12) & 0x3F));
-    byte(0x80 | ((c >> 6) & 0x3F));
-    byte(0x80 | (c & 0x3F));
-  }
-}
-
 // Keys that the xterm convention sends with a modifier parameter: "ESC [ 1 ; m <final>" and
 // "ESC [ <n> ; m ~" (0 where a form does not exist).
 struct ModifiableKey {
@@ -262,7 +244,7 @@ std::string describe(const KeyEvent& event) {
   out += kKindNames[static_cast<std::size_t>(event.code.kind)];
   if (event.code.kind == Kind::Char) {
     out += '(';
-    append_utf8(out, event.code.ch);
+    sys::append_utf8(out, event.code.ch);
     out += ')';
   } else if (event.code.kind == Kind::F) {
     out += '(' + std::to_string(event.code.number) + ')';

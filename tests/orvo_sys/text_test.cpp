@@ -44,6 +44,25 @@ TEST(LossyUtf8, ReplacesEachMaximalInvalidSubsequenceOnce) {
   }
 }
 
+TEST(TrimWhiteSpace, RemovesUnicodeWhiteSpaceAtBothEnds) {
+  struct Case {
+    std::string text;
+    std::string trimmed;
+  };
+  const Case cases[] = {
+      {"  main\n", "main"},
+      {"\t\r\n", ""},
+      {"\xE3\x80\x80" "a b\xC2\xA0", "a b"},
+      {"\xC2\x85x\xE2\x80\xA8", "x"},
+      {"\xE2\x80\x8Bx", "\xE2\x80\x8Bx"},
+      {"", ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.text);
+    EXPECT_EQ(trim_white_space(c.text), c.trimmed);
+  }
+}
+
 TEST(DebugQuoted, EscapesControlAndInvisibleCharacters) {
   struct Case {
     std::string text;
