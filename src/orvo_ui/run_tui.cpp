@@ -112,7 +112,9 @@ core::Result<void> run_agent_in_foreground(TerminalSession& terminal, UiApp& app
       .cwd = dir,
       .env = {{"ORVO_WORKTREE", core::display(dir)}},
   };
-  app.show_toast(agent_end_message(sys::spawn_and_wait(command)));
+  // The message's five seconds start when the agent has ended, not when it started.
+  std::string message = agent_end_message(sys::spawn_and_wait(command));
+  app.show_toast(std::move(message), std::chrono::steady_clock::now());
   if (auto resumed = terminal.resume(); !resumed) {
     return resumed;
   }

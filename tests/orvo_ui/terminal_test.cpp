@@ -11,10 +11,15 @@
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
+#include <filesystem>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
 
+#include "orvo_runtime/app.hpp"
+#include "orvo_store/store.hpp"
+#include "orvo_ui/run_tui.hpp"
 #include "support/temp_dir.hpp"
 
 namespace orvo::ui {
@@ -471,6 +476,90 @@ TEST_F(TerminalTest, AClosedTerminalIsAnErrorNotAnEndlessTimeOut) {
   const auto event = session_->poll_event(kEventWait);
   ASSERT_FALSE(event);
   EXPECT_EQ(event.error().message(), "terminal: input closed");
+}
+
+// The event loop and the agent shell over the session, with an interface over a runtime whose
+// state file names `pi_bin` as the agent program.
+class EventLoopTest : public TerminalTest {
+ protected:
+  UiApp make_app(const std::string& pi_bin = "pi") {
+    const std::filesystem::path state = tmp_ / "state.json";
+    test::write_file(state, R"({"projects":[],"prefs":{"editor_cmd":"true","pi_bin":")" + pi_bin +
+                                R"(","pi_extra_args":[],"default_start_pi_on_create":true}})");
+    auto store = store::Store::open_at(state);
+    EXPECT_TRUE(store) << store.error().message();
+    UiApp app(std::make_shared<runtime::Runtime>(std::move(*store)));
+    app.reload_from_runtime();
+    return app;
+  }
+
+  // One turn that must go on.
+  static void turn_on(EventLoop& loop) {
+    auto more = loop.turn();
+    ASSERT_TRUE(more) << more.error().message();
+    EXPECT_TRUE(*more);
+  }
+
+  test::TempDir tmp_;
+};
+
+TEST_F(EventLoopTest, StatusMessageExpiresOnlyWhenAWaitTimesOutAfterItsDeadline) {
+  UiApp app = make_app();
+  EventLoop loop(*session_, app);
+  app.show_toast("refreshed", std::chrono::steady_clock::now() - kToastDuration - 1s);
+  pty_.type("j");
+  turn_on(loop);
+  EXPECT_EQ(app.toast, "refreshed") << "a key arrived, so no time-out expired the message";
+  turn_on(loop);
+  EXPECT_EQ(app.toast, "");
+  EXPECT_FALSE(app.toast_until.has_value());
+
+  app.show_toast("selected feat");
+  turn_on(loop);
+  EXPECT_EQ(app.toast, "selected feat") << "its five seconds have not passed";
+}
+
+TEST_F(EventLoopTest, ReloadFollowsTheFrameThatStillShowsTheOldList) {
+  UiApp app = make_app();
+  core::ProjectSnapshot stale;
+  stale.project.name = "stale-project";
+  core::RuntimeSnapshot snapshot;
+  snapshot.projects.push_back(stale);
+  app.reload_from_snapshot(snapshot);
+  app.needs_reload = true;
+  EventLoop loop(*session_, app);
+  turn_on(loop);
+  EXPECT_NE(pty_.take_output().find("stale-project"), std::string::npos);
+  EXPECT_TRUE(app.projects.empty()) << "rebuilt from the runtime after that frame";
+  EXPECT_FALSE(app.needs_reload);
+}
+
+TEST_F(EventLoopTest, QuitEndsTheLoop) {
+  UiApp app = make_app();
+  EventLoop loop(*session_, app);
+  pty_.type("q");
+  auto more = loop.turn();
+  ASSERT_TRUE(more) << more.error().message();
+  EXPECT_FALSE(*more);
+  EXPECT_TRUE(app.quit);
+}
+
+TEST_F(EventLoopTest, AgentShellReportsTheAgentsEndForFiveSecondsFromThatEnd) {
+  const std::filesystem::path agent = tmp_ / "agent";
+  test::write_file(agent, "#!/bin/sh\nsleep 0.3\nexit 3\n", true);
+  UiApp app = make_app(agent.string());
+  const auto before = std::chrono::steady_clock::now();
+  ASSERT_TRUE(run_agent_in_foreground(*session_, app, tmp_.path()));
+  EXPECT_EQ(app.toast, "Pi exited (exit status: 3)");
+  ASSERT_TRUE(app.toast_until.has_value());
+  EXPECT_GE(*app.toast_until, before + 300ms + kToastDuration);
+  EXPECT_TRUE(app.needs_reload);
+  EXPECT_TRUE(session_->draw(text_frame(session_->size(), "back"))) << "full screen again";
+}
+
+TEST(AgentBanner, NamesTheDirectoryBetweenEmDashes) {
+  EXPECT_EQ(agent_banner("/w/feat"), "\n\u2014\u2014 Orvo \u00b7 Pi @ /w/feat \u2014\u2014\n\n");
+  EXPECT_EQ(agent_banner("/w/\xff"), "\n\u2014\u2014 Orvo \u00b7 Pi @ /w/\uFFFD \u2014\u2014\n\n");
 }
 
 TEST(ColorIndex, MapsColoursToThePaletteOfTheTerminal) {
