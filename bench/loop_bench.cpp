@@ -2,66 +2,31 @@
 // pseudo-terminal whose output a reader thread counts, and an interface of 500 rows over a
 // runtime on an empty temporary HOME. Each turn waits the loop's 80 ms for input.
 
-#include <fcntl.h>
-#include <poll.h>
-#include <sys/ioctl.h>
-#include <unistd.h>
-
 #include <benchmark/benchmark.h>
 
-#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
 #include <string>
-#include <thread>
 
 #include <fmt/format.h>
 
 #include "orvo_runtime/app.hpp"
 #include "orvo_store/store.hpp"
 #include "orvo_ui/run_tui.hpp"
+#include "pty_session.hpp"
 
 namespace {
 
 using namespace std::chrono_literals;
+using orvo::bench::settled_bytes;
 using orvo::ui::EventLoop;
 using orvo::ui::UiApp;
 
 constexpr std::uint16_t kWidth = 120;
 constexpr std::uint16_t kHeight = 40;
-
-std::atomic<std::uint64_t> g_bytes{0};
-std::atomic<bool> g_stop{false};
-
-// The pseudo-terminal's far end: reads and counts everything the session writes.
-void count_output(int master) {
-  char chunk[65536];
-  while (!g_stop) {
-    pollfd fd{master, POLLIN, 0};
-    if (poll(&fd, 1, 10) == 1 && (fd.revents & POLLIN) != 0) {
-      const ssize_t n = read(master, chunk, sizeof chunk);
-      if (n > 0) {
-        g_bytes += static_cast<std::uint64_t>(n);
-      }
-    }
-  }
-}
-
-// Bytes written so far, once the output has been quiet for a moment.
-std::uint64_t settled_bytes() {
-  std::uint64_t seen = g_bytes;
-  for (;;) {
-    std::this_thread::sleep_for(30ms);
-    const std::uint64_t now = g_bytes;
-    if (now == seen) {
-      return now;
-    }
-    seen = now;
-  }
-}
 
 // 50 projects of 9 worktrees each: 500 rows.
 orvo::core::RuntimeSnapshot five_hundred_rows() {
@@ -83,7 +48,6 @@ orvo::core::RuntimeSnapshot five_hundred_rows() {
   return snapshot;
 }
 
-orvo::ui::TerminalSession* g_session = nullptr;
 std::shared_ptr<orvo::runtime::Runtime> g_runtime;
 
 UiApp interface_of_500_rows() {
@@ -102,7 +66,7 @@ void report_bytes(benchmark::State& state, std::uint64_t before) {
 
 void BM_IdleLoopTurn(benchmark::State& state) {
   UiApp app = interface_of_500_rows();
-  EventLoop loop(*g_session, app);
+  EventLoop loop(orvo::bench::session(), app);
   if (!loop.turn()) {
     state.SkipWithError("turn failed");
   }
@@ -119,7 +83,7 @@ BENCHMARK(BM_IdleLoopTurn)->Iterations(25)->Unit(benchmark::kMillisecond);
 // The cursor moves one row between turns, as after a press of `j` or `k`.
 void BM_LoopTurnAfterCursorMove(benchmark::State& state) {
   UiApp app = interface_of_500_rows();
-  EventLoop loop(*g_session, app);
+  EventLoop loop(orvo::bench::session(), app);
   if (!loop.turn()) {
     state.SkipWithError("turn failed");
   }
@@ -146,42 +110,13 @@ int main(int argc, char** argv) {
     return 1;
   }
   setenv("HOME", home, 1);
-  setenv("TERM", "xterm-256color", 1);
   auto store = orvo::store::Store::open_default();
   if (!store) {
     std::fprintf(stderr, "store: %s\n", store.error().message().c_str());
     return 1;
   }
   g_runtime = std::make_shared<orvo::runtime::Runtime>(std::move(*store));
-
-  const int master = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
-  if (master < 0 || grantpt(master) != 0 || unlockpt(master) != 0) {
-    std::perror("pseudo-terminal");
-    return 1;
-  }
-  const int slave = open(ptsname(master), O_RDWR | O_NOCTTY | O_CLOEXEC);
-  winsize size{};
-  size.ws_col = kWidth;
-  size.ws_row = kHeight;
-  ioctl(master, TIOCSWINSZ, &size);
-  std::thread reader(count_output, master);
-
-  int status = 0;
-  {
-    auto session = orvo::ui::TerminalSession::open(orvo::ui::TerminalConfig{slave, slave});
-    if (!session) {
-      std::fprintf(stderr, "terminal: %s\n", session.error().message().c_str());
-      status = 1;
-    } else {
-      g_session = &*session;
-      benchmark::RunSpecifiedBenchmarks();
-      g_session = nullptr;
-    }
-  }
-  g_stop = true;
-  reader.join();
-  close(slave);
-  close(master);
+  const int status = orvo::bench::run_benchmarks_on_pty(kWidth, kHeight);
   g_runtime.reset();
   std::filesystem::remove_all(home);
   benchmark::Shutdown();

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <regex>
 
 #include "e2e/run_orvo.hpp"
@@ -122,25 +123,62 @@ TEST_F(DumpTest, DiagnosticsFollowRustLog) {
   const sys::Output off = run_orvo(home(), kDump, {path});
   EXPECT_EQ(off.err, "");
 
-  const sys::Output info = run_orvo(home() / "other", {{"ORVO_DUMP", "1"}, {"RUST_LOG", "info"},
-                                                       {"NO_COLOR", "1"}}, {path});
+  const sys::Output info = run_orvo(
+      home() / "other", {{"ORVO_DUMP", "1"}, {"RUST_LOG", "info"}, {"NO_COLOR", "1"}}, {path});
   EXPECT_EQ(info.status.code(), 0);
-  const std::regex line(R"(\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{6}Z  INFO orvo_store: add project name=proj path=)" +
-                        path + "\n");
+  const std::regex line(
+      R"(\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{6}Z  INFO orvo_store: add project name=proj path=)" +
+      path + "\n");
   EXPECT_TRUE(std::regex_search(info.err, line)) << info.err;
 
-  const sys::Output coloured =
-      run_orvo(home() / "third", {{"ORVO_DUMP", "1"}, {"RUST_LOG", "info"}, {"NO_COLOR", ""}},
-               {path});
+  const sys::Output coloured = run_orvo(
+      home() / "third", {{"ORVO_DUMP", "1"}, {"RUST_LOG", "info"}, {"NO_COLOR", ""}}, {path});
   EXPECT_NE(coloured.err.find("\x1b[32m INFO\x1b[0m"), std::string::npos) << coloured.err;
 
-  const sys::Output invalid =
-      run_orvo(home(), {{"ORVO_DUMP", "1"}, {"RUST_LOG", "foo=bar,info"}});
+  const sys::Output invalid = run_orvo(home(), {{"ORVO_DUMP", "1"}, {"RUST_LOG", "foo=bar,info"}});
   EXPECT_EQ(invalid.status.code(), 0);
   EXPECT_TRUE(invalid.err.starts_with(
       "ignoring `foo=bar`: error parsing level filter: expected one of \"off\", \"error\", "
       "\"warn\", \"info\", \"debug\", \"trace\", or a number 0-5\n"))
       << invalid.err;
+}
+
+TEST_F(DumpTest, DiagnosticsShowWhatTheDirectivesLetThrough) {
+  struct Case {
+    const char* rust_log;
+    bool ignoring;
+    bool warn;
+    bool info;
+  } const cases[] = {
+      {"", false, false, false},
+      {"warn", false, true, false},
+      {"foo=bar,orvo_store=info", true, false, true},
+      {"=x", true, false, false},
+  };
+  int n = 0;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.rust_log);
+    // A stored project whose repository is gone makes the refresh warn; the start-up path adds
+    // a project, which is an info event.
+    const std::filesystem::path dir = tmp_ / ("case" + std::to_string(n++));
+    const GitRepo gone(dir / "gone");
+    ASSERT_EQ(run_orvo(dir / "home", kDump, {gone.path().string()}).status.code(), 0);
+    std::filesystem::remove_all(gone.path());
+
+    const sys::Output out =
+        run_orvo(dir / "home", {{"ORVO_DUMP", "1"}, {"RUST_LOG", c.rust_log}, {"NO_COLOR", "1"}},
+                 {repo_.path().string()});
+    EXPECT_EQ(out.status.code(), 0);
+    const bool warned =
+        out.err.find(" WARN orvo_runtime::app: refresh on bootstrap failed") != std::string::npos;
+    const bool informed =
+        out.err.find(" INFO orvo_store: add project name=proj") != std::string::npos;
+    EXPECT_EQ(out.err.starts_with("ignoring `"), c.ignoring) << out.err;
+    EXPECT_EQ(warned, c.warn) << out.err;
+    EXPECT_EQ(informed, c.info) << out.err;
+    const auto lines = static_cast<std::size_t>(std::count(out.err.begin(), out.err.end(), '\n'));
+    EXPECT_EQ(lines, std::size_t{c.ignoring} + c.warn + c.info) << out.err;
+  }
 }
 
 }  // namespace
