@@ -286,6 +286,20 @@ TEST_F(TuiTest, AnAgentThatCannotStartIsAStatusMessage) {
   }
 }
 
+TEST_F(TuiTest, AKeyWhoseCommandFailsEndsTheInterfaceWithItsError) {
+  Tmux tmux = start(160, 24);
+  ASSERT_TRUE(tmux.wait_for_text("j/k move")) << tmux.capture();
+  // Saving the quick base now fails: a file stands where the state file's folder was.
+  const std::filesystem::path state_dir = state_file(home()).parent_path();
+  std::filesystem::remove_all(state_dir);
+  write_file(state_dir, "in the way");
+  tmux.send_keys({"b"});
+  ASSERT_TRUE(tmux.wait_for_text("Quick Base")) << tmux.capture();
+  tmux.send_keys({"Enter"});
+  expect_shell_restored(tmux, 1);
+  EXPECT_NE(tmux.capture().find("Error: io: "), std::string::npos) << tmux.capture();
+}
+
 TEST_F(TuiTest, FailuresBeforeTheLoopLeaveTheTerminalAloneAndAreReported) {
   std::filesystem::create_directories(tmp_ / "plain");
   struct Case {
