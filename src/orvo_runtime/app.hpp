@@ -49,8 +49,10 @@ class EventSender {
  public:
   explicit EventSender(std::size_t capacity) : capacity_(capacity) {}
 
+  // Queues `event` for every live receiver; without one it is dropped.
   void send(core::Event event);
 
+  // Whether any receiver is alive.
   [[nodiscard]] bool has_receivers() const;
 
   // A new receiver that gets the events sent from now on.

@@ -9,6 +9,7 @@
 #include <fmt/format.h>
 
 #include "orvo_core/log.hpp"
+#include "orvo_store/store.hpp"
 #include "runtime_fixture.hpp"
 
 namespace orvo::runtime {
@@ -89,6 +90,33 @@ TEST_F(RuntimeTest, ProjectMainAnswersFromTheStoreAlone) {
   const auto missing = rt().project_main(unknown);
   ASSERT_FALSE(missing);
   EXPECT_EQ(missing.error().message(), "project not found: " + unknown.to_string());
+}
+
+TEST_F(RuntimeTest, ChangesWithoutAReceiverActTheSameAndALaterReceiverGetsFreshSnapshots) {
+  test::GitRepo repo(tmp / "proj");
+  const core::ProjectId id = add(repo);
+  auto store = store::Store::open_default();
+  ASSERT_TRUE(store);
+  Runtime quiet(std::move(*store));
+  quiet.bootstrap();
+  ASSERT_TRUE(quiet.handle(Focus{tmp / "wt", id}));
+  { EventReceiver gone = quiet.subscribe(); }
+  quiet.emit_projects_changed();
+
+  const core::RuntimeSnapshot snap = quiet.snapshot();
+  ASSERT_EQ(snap.projects.size(), 1U);
+  EXPECT_EQ(snap.projects[0].worktrees.size(), 1U);
+  EXPECT_EQ(snap.focus.path, tmp / "wt");
+
+  EventReceiver late = quiet.subscribe();
+  quiet.emit_projects_changed();
+  const std::vector<core::Event> sent = late.drain();
+  ASSERT_EQ(sent.size(), 1U);
+  const core::RuntimeSnapshot& carried = std::get<core::ProjectsChanged>(sent[0]).snapshot;
+  ASSERT_EQ(carried.projects.size(), 1U);
+  EXPECT_EQ(carried.projects[0].worktrees.size(), 1U);
+  EXPECT_EQ(carried.focus.path, tmp / "wt");
+  EXPECT_EQ(carried.focus.project_id, id);
 }
 
 TEST_F(RuntimeTest, PrefsPiBinIsTheStoredAgentProgram) {
