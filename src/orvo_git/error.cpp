@@ -31,7 +31,7 @@ constexpr ErrnoKind kErrnoKinds[] = {
     {EINVAL, "InvalidInput"},
     {EINTR, "Interrupted"},
     {ENOSPC, "StorageFull"},
-    {EDQUOT, "FilesystemQuotaExceeded"},
+    {EDQUOT, "QuotaExceeded"},
     {EFBIG, "FileTooLarge"},
     {EBUSY, "ResourceBusy"},
     {ETXTBSY, "ExecutableFileBusy"},
@@ -45,6 +45,17 @@ constexpr ErrnoKind kErrnoKinds[] = {
     {ENOSYS, "Unsupported"},
     {EDEADLK, "Deadlock"},
     {ESTALE, "StaleNetworkFileHandle"},
+    {ESPIPE, "NotSeekable"},
+    {EINPROGRESS, "InProgress"},
+    {EADDRINUSE, "AddrInUse"},
+    {EADDRNOTAVAIL, "AddrNotAvailable"},
+    {ECONNABORTED, "ConnectionAborted"},
+    {ECONNREFUSED, "ConnectionRefused"},
+    {ECONNRESET, "ConnectionReset"},
+    {EHOSTUNREACH, "HostUnreachable"},
+    {ENETDOWN, "NetworkDown"},
+    {ENETUNREACH, "NetworkUnreachable"},
+    {ENOTCONN, "NotConnected"},
 };
 
 std::string_view errno_kind(int code) {

@@ -190,25 +190,31 @@ int set_clean_signals(posix_spawnattr_t* attr) {
 
 // The working directory is opened here, before the spawn: posix_spawnp reports a missing
 // directory and a missing program with the same ENOENT.
-tl::expected<pid_t, ProcessError> start(const Command& command, const Streams& streams) {
-  if (!is_representable(command)) {
-    return other_failure(EINVAL);
+tl::expected<Fd, ProcessError> open_directory(const std::optional<std::filesystem::path>& cwd) {
+  if (!cwd) {
+    return Fd();
   }
-  Fd directory;
-  if (command.cwd) {
-    directory = Fd(::open(command.cwd->c_str(), kDirectoryOpenFlags));
-    if (directory.get() < 0) {
-      const int code = errno;
-      const bool missing = code == ENOENT || code == ENOTDIR;
-      return failure(missing ? ProcessError::Kind::DirectoryMissing : ProcessError::Kind::Other,
-                     code);
-    }
+  Fd directory(::open(cwd->c_str(), kDirectoryOpenFlags));
+  if (directory.get() < 0) {
+    const int code = errno;
+    const bool missing = code == ENOENT || code == ENOTDIR;
+    return failure(missing ? ProcessError::Kind::DirectoryMissing : ProcessError::Kind::Other,
+                   code);
   }
+  return directory;
+}
 
-  std::vector<std::string> argv_texts;
-  argv_texts.reserve(command.args.size() + 1);
-  argv_texts.push_back(command.program);
-  argv_texts.insert(argv_texts.end(), command.args.begin(), command.args.end());
+std::vector<std::string> argument_texts(const Command& command) {
+  std::vector<std::string> texts;
+  texts.reserve(command.args.size() + 1);
+  texts.push_back(command.program);
+  texts.insert(texts.end(), command.args.begin(), command.args.end());
+  return texts;
+}
+
+tl::expected<pid_t, ProcessError> spawn(const Command& command, const Streams& streams,
+                                        int directory) {
+  std::vector<std::string> argv_texts = argument_texts(command);
   std::vector<char*> argv = pointers_to(argv_texts);
   std::vector<std::string> env_texts;
   std::vector<char*> envp;
@@ -221,7 +227,7 @@ tl::expected<pid_t, ProcessError> start(const Command& command, const Streams& s
 
   FileActions actions;
   SpawnAttributes attributes;
-  int rc = add_stream_actions(actions.get(), streams, directory.get());
+  int rc = add_stream_actions(actions.get(), streams, directory);
   if (rc == 0) {
     rc = set_clean_signals(attributes.get());
   }
@@ -238,6 +244,15 @@ tl::expected<pid_t, ProcessError> start(const Command& command, const Streams& s
     return other_failure(rc);
   }
   return pid;
+}
+
+tl::expected<pid_t, ProcessError> start(const Command& command, const Streams& streams) {
+  if (!is_representable(command)) {
+    return other_failure(EINVAL);
+  }
+  return open_directory(command.cwd).and_then([&](const Fd& directory) {
+    return spawn(command, streams, directory.get());
+  });
 }
 
 tl::expected<ExitStatus, ProcessError> wait_for(pid_t pid) {

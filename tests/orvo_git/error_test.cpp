@@ -1,7 +1,9 @@
 #include "orvo_git/error.hpp"
 
 #include <cerrno>
+#include <cstring>
 
+#include <fmt/format.h>
 #include <gtest/gtest.h>
 
 #include "orvo_git/test_print.hpp"
@@ -53,6 +55,25 @@ TEST(GitError, ShowsEachKindInItsTextAndDebugForms) {
     EXPECT_EQ(c.error.message(), c.message);
     EXPECT_EQ(c.error.debug(), c.debug);
     EXPECT_EQ(c.error.debug(true), c.pretty);
+  }
+}
+
+TEST(GitError, NamesTheCategoryOfAnOperatingSystemError) {
+  struct KindCase {
+    int code;
+    std::string kind;
+  };
+  const KindCase cases[] = {
+      {EDQUOT, "QuotaExceeded"},
+      {ESPIPE, "NotSeekable"},
+      {ECONNREFUSED, "ConnectionRefused"},
+      {EPROTO, "Uncategorized"},
+  };
+  for (const KindCase& c : cases) {
+    SCOPED_TRACE(c.kind);
+    EXPECT_EQ(GitError::io(sys::OsError{c.code}).debug(),
+              fmt::format("Io(Os {{ code: {}, kind: {}, message: \"{}\" }})", c.code, c.kind,
+                          std::strerror(c.code)));
   }
 }
 
