@@ -35,7 +35,8 @@ GitError run_error(sys::Output&& output) {
 
 }  // namespace
 
-GitResult<std::string> git(const std::filesystem::path& cwd, const std::vector<std::string>& args) {
+GitResult<std::string> git_bytes(const std::filesystem::path& cwd,
+                                 const std::vector<std::string>& args) {
   auto output = sys::run_and_capture({.program = "git", .args = args, .cwd = cwd, .env = {}});
   if (!output) {
     return tl::unexpected(start_error(output.error(), cwd));
@@ -43,7 +44,11 @@ GitResult<std::string> git(const std::filesystem::path& cwd, const std::vector<s
   if (output->status.raw != 0) {
     return tl::unexpected(run_error(std::move(*output)));
   }
-  return into_text(std::move(output->out));
+  return std::move(output->out);
+}
+
+GitResult<std::string> git(const std::filesystem::path& cwd, const std::vector<std::string>& args) {
+  return git_bytes(cwd, args).map([](std::string&& bytes) { return into_text(std::move(bytes)); });
 }
 
 GitResult<void> git_ok(const std::filesystem::path& cwd, const std::vector<std::string>& args) {

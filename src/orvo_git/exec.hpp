@@ -17,6 +17,11 @@ namespace orvo::git {
 [[nodiscard]] GitResult<std::string> git(const std::filesystem::path& cwd,
                                          const std::vector<std::string>& args);
 
+// `git` with the standard output's bytes as git wrote them, for output that names a path on
+// disk, where a lossy decoding would name another path.
+[[nodiscard]] GitResult<std::string> git_bytes(const std::filesystem::path& cwd,
+                                               const std::vector<std::string>& args);
+
 // `git` with the output dropped: success, or the same errors.
 [[nodiscard]] GitResult<void> git_ok(const std::filesystem::path& cwd,
                                      const std::vector<std::string>& args);

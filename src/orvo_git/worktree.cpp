@@ -151,8 +151,10 @@ GitResult<void> remove_worktree(const std::filesystem::path& main_path,
   return git_ok(main_path, args);
 }
 
+// The root is kept as git's bytes: decoded lossily, a directory name that is not UTF-8 would
+// become another path, and that path would be stored as the project's main path.
 GitResult<std::filesystem::path> repo_toplevel(const std::filesystem::path& dir) {
-  return git(dir, {"rev-parse", "--show-toplevel"}).map([](const std::string& output) {
+  return git_bytes(dir, {"rev-parse", "--show-toplevel"}).map([](const std::string& output) {
     return std::filesystem::path(std::string(sys::trim_white_space(output)));
   });
 }

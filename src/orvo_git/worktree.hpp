@@ -38,9 +38,9 @@ namespace orvo::git {
 [[nodiscard]] GitResult<void> remove_worktree(const std::filesystem::path& main_path,
                                               const std::filesystem::path& worktree, bool force);
 
-// The root of the repository that contains `dir`, as git reports it (trimmed, not resolved
-// further). Fails with git's error, e.g. `CommandFailed` outside any repository and `NotARepo`
-// when `dir` does not exist.
+// The root of the repository that contains `dir`, as git reports it (its bytes kept, trimmed,
+// not resolved further). Fails with git's error, e.g. `CommandFailed` outside any repository and
+// `NotARepo` when `dir` does not exist.
 [[nodiscard]] GitResult<std::filesystem::path> repo_toplevel(const std::filesystem::path& dir);
 
 }  // namespace orvo::git

@@ -247,6 +247,12 @@ TEST(RepoToplevel, FindsTheRootOfTheRepositoryAroundADirectory) {
   EXPECT_EQ(repo_toplevel(tmp.path()).error().kind(), GitError::Kind::CommandFailed);
   EXPECT_EQ(repo_toplevel(tmp / "gone"),
             tl::unexpected(GitError::not_a_repo((tmp / "gone").string())));
+
+  // A root whose name is not UTF-8 keeps its bytes, so it still names the directory.
+  GitRepo odd(tmp /
+              "caf\xFF"
+              "e");
+  EXPECT_EQ(repo_toplevel(odd.path()), odd.path());
 }
 
 }  // namespace
