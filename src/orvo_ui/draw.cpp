@@ -102,7 +102,8 @@ void draw_context(const UiApp& app, Rect area, Buffer& buf) {
     text += "  ·  ";
     text += app.toast;
   }
-  Paragraph{.lines = {Line(std::move(text))}, .style = kContextStyle}.render(area, buf);
+  // A message can hold several lines (git's error output); the one row shows the first.
+  Paragraph{.lines = text_lines(text), .style = kContextStyle}.render(area, buf);
 }
 
 void draw_help(const UiApp& app, Rect area, Buffer& buf) {

@@ -38,6 +38,7 @@ struct SidebarModel {
   std::vector<core::ProjectSnapshot> projects{};
   std::optional<std::filesystem::path> focus_path{};
 
+  // The model of a snapshot: its projects and its focused worktree.
   [[nodiscard]] static SidebarModel from_snapshot(core::RuntimeSnapshot snapshot);
 
   // The listing: a title, a rule, then each project with its worktrees, one line each, every

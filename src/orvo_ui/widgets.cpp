@@ -390,6 +390,20 @@ std::vector<Rect> split(Rect area, Direction direction,
   return out;
 }
 
+std::vector<Line> text_lines(std::string_view text, Style style) {
+  std::vector<Line> lines;
+  while (!text.empty()) {
+    const std::size_t end = std::min(text.find('\n'), text.size());
+    std::string_view line = text.substr(0, end);
+    if (line.ends_with('\r') && end < text.size()) {
+      line.remove_suffix(1);
+    }
+    lines.emplace_back(std::string(line), style);
+    text.remove_prefix(std::min(end + 1, text.size()));
+  }
+  return lines;
+}
+
 Rect Block::inner(Rect area) const {
   if (borders == Borders::Top) {
     return {area.x, static_cast<std::uint16_t>(area.y + std::min<std::uint16_t>(area.height, 1)),

@@ -186,6 +186,10 @@ struct Line {
   Line(std::vector<Span> parts) : spans(std::move(parts)) {}
 };
 
+// The lines of a paragraph's text: `text` split at each line feed (a carriage return right before
+// it goes too, and a line feed at the very end starts no further line), each line in `style`.
+[[nodiscard]] std::vector<Line> text_lines(std::string_view text, Style style = {});
+
 enum class Borders : std::uint8_t { All, Top };
 
 // A frame of plain lines around an area, with an optional title on its top edge.

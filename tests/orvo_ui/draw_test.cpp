@@ -201,6 +201,12 @@ TEST(Draw, ContextRowShowsTheMessageUntilItExpires) {
   EXPECT_EQ(rows(frame(app, 60, 12))[9], "ctx /w/alpha-feat  ·  refreshed");
   app.expire_toast(t0 + std::chrono::seconds(6));
   EXPECT_EQ(rows(frame(app, 60, 12))[9], "ctx /w/alpha-feat");
+
+  // git's error output has several lines; the row shows the first, as a paragraph's text does.
+  app.show_toast("create failed: git failed (128): Preparing\nfatal: bad", t0);
+  const std::vector<std::string> shown = rows(frame(app, 80, 12));
+  EXPECT_EQ(shown[9], "ctx /w/alpha-feat  ·  create failed: git failed (128): Preparing");
+  EXPECT_EQ(shown[10], repeat("─", 80));
 }
 
 TEST(Draw, HelpTextFollowsTheOpenDialog) {

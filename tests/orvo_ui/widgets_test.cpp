@@ -286,6 +286,32 @@ TEST(Paragraph, WrapBreaksAtBlanksAndTrimsLeadingBlanks) {
   }
 }
 
+TEST(TextLines, SplitsAtLineFeedsAsAParagraphsText) {
+  struct Case {
+    std::string text;
+    std::vector<std::string> lines;
+  };
+  const Case cases[] = {
+      {"", {}},
+      {"one", {"one"}},
+      {"a\nb", {"a", "b"}},
+      {"a\r\nb\r\n", {"a", "b"}},
+      {"a\n\nb", {"a", "", "b"}},
+      {"\n", {""}},
+      {"a\r", {"a\r"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::PrintToString(c.text));
+    std::vector<std::string> got;
+    for (const Line& line : text_lines(c.text, Style{.fg = kYellow})) {
+      ASSERT_EQ(line.spans.size(), 1u);
+      EXPECT_EQ(line.spans[0].style, Style{.fg = kYellow});
+      got.push_back(line.spans[0].content);
+    }
+    EXPECT_EQ(got, c.lines);
+  }
+}
+
 TEST(Paragraph, WrappedLinesBeyondTheBottomAreCut) {
   Buffer buf(Rect{0, 0, 3, 1});
   Paragraph{.lines = {Line("aa bb cc"), Line("dd")}, .wrap = true}.render(buf.area(), buf);
