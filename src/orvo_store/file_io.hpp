@@ -48,8 +48,9 @@ using IoResult = tl::expected<T, IoError>;
 
 // Replaces `file` with `content` so that it holds either the old or the whole new content: the
 // text goes to a fresh temporary file in the same directory, is flushed to disk, keeps the old
-// file's permission bits (a new file gets 0666 before the umask) and is renamed over `file`. On
-// failure the temporary file is removed and `file` is untouched.
+// file's permission bits (a new file gets 0666 before the umask) and is renamed over `file` (over
+// its target when `file` is a symbolic link, so the link stays). On failure the temporary file is
+// removed and `file` is untouched.
 [[nodiscard]] IoResult<void> replace_file(const std::filesystem::path& file,
                                           std::string_view content);
 

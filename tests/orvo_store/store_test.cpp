@@ -235,6 +235,24 @@ TEST_F(StoreTest, SavingKeepsThePermissionBitsOfTheFile) {
             fs::perms::owner_read | fs::perms::owner_write);
 }
 
+TEST_F(StoreTest, SavingThroughASymbolicLinkKeepsTheLinkAndWritesItsTarget) {
+  Store first = open();
+  ASSERT_TRUE(first.add_project(make_project("kept", "/kept")));
+  const fs::path target = home_ / "dotfiles/orvo-state.json";
+  fs::create_directories(target.parent_path());
+  fs::rename(file(), target);
+  fs::create_symlink(target, file());
+
+  Store store = open();
+  ASSERT_EQ(store.data().projects.size(), 1u);
+  ASSERT_TRUE(store.add_project(make_project("new", "/new")));
+  EXPECT_TRUE(fs::is_symlink(file()));
+  EXPECT_NE(read_file(target).find("\"name\": \"new\""), std::string::npos);
+  EXPECT_EQ(std::distance(fs::directory_iterator(target.parent_path()), fs::directory_iterator()),
+            1)
+      << "a temporary file was left behind";
+}
+
 TEST(StoreDataDir, IsUnderTheHomeDirectoryFromHomeElseTheUserDatabase) {
   {
     const ScopedEnv home("HOME", "/h/o\xE9me/");
