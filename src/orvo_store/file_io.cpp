@@ -135,9 +135,9 @@ std::string IoError::debug() const {
   if (!code_) {
     return fmt::format("Error {{ kind: InvalidData, message: \"{}\" }}", kInvalidUtf8);
   }
-  std::string description = sys::OsError{*code_}.message();
-  description.erase(description.rfind(" (os error "));
-  return fmt::format("Os {{ code: {}, message: \"{}\" }}", *code_, description);
+  const sys::OsError os{*code_};
+  return fmt::format("Os {{ code: {}, kind: {}, message: \"{}\" }}", *code_, os.kind_name(),
+                     os.description());
 }
 
 IoResult<void> create_dir_all(const std::filesystem::path& dir) {

@@ -22,7 +22,7 @@ class IoError {
   // "{description} (os error {n})", or "stream did not contain valid UTF-8".
   [[nodiscard]] std::string message() const;
 
-  // `Os { code: 2, message: "No such file or directory" }`, or
+  // `Os { code: 2, kind: NotFound, message: "No such file or directory" }`, or
   // `Error { kind: InvalidData, message: "stream did not contain valid UTF-8" }`.
   [[nodiscard]] std::string debug() const;
 

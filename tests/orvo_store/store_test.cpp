@@ -293,10 +293,14 @@ TEST(StoreError, TextsDebugFormsAndGeneralErrors) {
     std::string report;
   };
   const std::string enoent = os_text(ENOENT);
+  const std::string eacces = os_text(EACCES);
   const Case cases[] = {
       {StoreError::io(IoError::os(ENOENT)), "io: " + enoent,
-       "Io(Os { code: 2, message: \"No such file or directory\" })",
+       "Io(Os { code: 2, kind: NotFound, message: \"No such file or directory\" })",
        "io: " + enoent + "\n\nCaused by:\n    " + enoent},
+      {StoreError::io(IoError::os(EACCES)), "io: " + eacces,
+       "Io(Os { code: 13, kind: PermissionDenied, message: \"Permission denied\" })",
+       "io: " + eacces + "\n\nCaused by:\n    " + eacces},
       {StoreError::io(IoError::invalid_utf8()), "io: stream did not contain valid UTF-8",
        "Io(Error { kind: InvalidData, message: \"stream did not contain valid UTF-8\" })",
        "io: stream did not contain valid UTF-8\n\nCaused by:\n    stream did not contain valid "
