@@ -104,6 +104,17 @@ IoResult<void> fill_temp(int fd, const std::filesystem::path& file, std::string_
   return {};
 }
 
+// The file a save really replaces: a symbolic link is followed, so that the link stays and its
+// target gets the new content; a link that leads nowhere is replaced itself.
+std::filesystem::path followed(const std::filesystem::path& file) {
+  std::error_code error;
+  if (!std::filesystem::is_symlink(file, error)) {
+    return file;
+  }
+  std::filesystem::path target = std::filesystem::canonical(file, error);
+  return error ? file : target;
+}
+
 // The new content is already in place when this runs; a directory that cannot be synced only
 // leaves the rename's durability to the file system's own schedule.
 void sync_dir(const std::filesystem::path& dir) {
@@ -124,9 +135,9 @@ std::string IoError::debug() const {
   if (!code_) {
     return fmt::format("Error {{ kind: InvalidData, message: \"{}\" }}", kInvalidUtf8);
   }
-  std::string description = sys::OsError{*code_}.message();
-  description.erase(description.rfind(" (os error "));
-  return fmt::format("Os {{ code: {}, message: \"{}\" }}", *code_, description);
+  const sys::OsError os{*code_};
+  return fmt::format("Os {{ code: {}, kind: {}, message: \"{}\" }}", *code_, os.kind_name(),
+                     os.description());
 }
 
 IoResult<void> create_dir_all(const std::filesystem::path& dir) {
@@ -189,7 +200,8 @@ IoResult<std::string> read_text(const std::filesystem::path& file) {
   return content;
 }
 
-IoResult<void> replace_file(const std::filesystem::path& file, std::string_view content) {
+IoResult<void> replace_file(const std::filesystem::path& link_or_file, std::string_view content) {
+  const std::filesystem::path file = followed(link_or_file);
   auto temp = create_temp_beside(file);
   if (!temp) {
     return tl::unexpected(temp.error());

@@ -22,7 +22,7 @@ class IoError {
   // "{description} (os error {n})", or "stream did not contain valid UTF-8".
   [[nodiscard]] std::string message() const;
 
-  // `Os { code: 2, message: "No such file or directory" }`, or
+  // `Os { code: 2, kind: NotFound, message: "No such file or directory" }`, or
   // `Error { kind: InvalidData, message: "stream did not contain valid UTF-8" }`.
   [[nodiscard]] std::string debug() const;
 
@@ -48,8 +48,9 @@ using IoResult = tl::expected<T, IoError>;
 
 // Replaces `file` with `content` so that it holds either the old or the whole new content: the
 // text goes to a fresh temporary file in the same directory, is flushed to disk, keeps the old
-// file's permission bits (a new file gets 0666 before the umask) and is renamed over `file`. On
-// failure the temporary file is removed and `file` is untouched.
+// file's permission bits (a new file gets 0666 before the umask) and is renamed over `file` (over
+// its target when `file` is a symbolic link, so the link stays). On failure the temporary file is
+// removed and `file` is untouched.
 [[nodiscard]] IoResult<void> replace_file(const std::filesystem::path& file,
                                           std::string_view content);
 

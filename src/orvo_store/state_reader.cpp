@@ -559,6 +559,7 @@ bool Reader::parse_number(bool positive, uint64_t significand, Number& out) {
 
 bool Reader::parse_decimal(bool positive, uint64_t significand, int exponent, double& out) {
   eat();
+  const int exponent_before_point = exponent;
   bool dropped = false;
   for (char d = peek_or_null(); is_digit(d); d = peek_or_null()) {
     const auto digit = static_cast<uint64_t>(d - '0');
@@ -574,7 +575,7 @@ bool Reader::parse_decimal(bool positive, uint64_t significand, int exponent, do
     significand = significand * 10 + digit;
     --exponent;
   }
-  if (exponent == 0 && !dropped) {
+  if (exponent == exponent_before_point && !dropped) {
     return fail_peek(peek() ? kInvalidNumber : kEofValue);
   }
   const char c = peek_or_null();

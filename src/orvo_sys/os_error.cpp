@@ -4,14 +4,66 @@
 #include <cstring>
 
 namespace orvo::sys {
+namespace {
 
-std::string OsError::message() const {
+struct KindName {
+  int code;
+  std::string_view name;
+};
+
+constexpr KindName kKindNames[] = {
+    {ENOENT, "NotFound"},
+    {EACCES, "PermissionDenied"},
+    {EPERM, "PermissionDenied"},
+    {EEXIST, "AlreadyExists"},
+    {ENOTDIR, "NotADirectory"},
+    {EISDIR, "IsADirectory"},
+    {ENOTEMPTY, "DirectoryNotEmpty"},
+    {EROFS, "ReadOnlyFilesystem"},
+    {ELOOP, "FilesystemLoop"},
+    {ENAMETOOLONG, "InvalidFilename"},
+    {EINVAL, "InvalidInput"},
+    {EINTR, "Interrupted"},
+    {ENOSPC, "StorageFull"},
+    {EDQUOT, "FilesystemQuotaExceeded"},
+    {EFBIG, "FileTooLarge"},
+    {EBUSY, "ResourceBusy"},
+    {ETXTBSY, "ExecutableFileBusy"},
+    {EXDEV, "CrossesDevices"},
+    {EMLINK, "TooManyLinks"},
+    {E2BIG, "ArgumentListTooLong"},
+    {ENOMEM, "OutOfMemory"},
+    {EPIPE, "BrokenPipe"},
+    {EAGAIN, "WouldBlock"},
+    {ETIMEDOUT, "TimedOut"},
+    {ENOSYS, "Unsupported"},
+    {EDEADLK, "Deadlock"},
+    {ESTALE, "StaleNetworkFileHandle"},
+};
+
+}  // namespace
+
+std::string OsError::description() const {
   char buffer[256];
   // GNU strerror_r may return a static string instead of filling the buffer.
-  const char* text = strerror_r(code, buffer, sizeof buffer);
-  return std::string(text) + " (os error " + std::to_string(code) + ")";
+  return strerror_r(code, buffer, sizeof buffer);
 }
 
-OsError OsError::last() { return OsError{errno}; }
+std::string OsError::message() const {
+  return description() + " (os error " + std::to_string(code) + ")";
+}
+
+std::string_view OsError::kind_name() const {
+  for (const KindName& known : kKindNames) {
+    if (known.code == code) {
+      return known.name;
+    }
+  }
+  return "Uncategorized";
+}
+
+OsError OsError::last() {
+  return OsError{errno};
+}
 
 }  // namespace orvo::sys

@@ -235,6 +235,24 @@ TEST_F(StoreTest, SavingKeepsThePermissionBitsOfTheFile) {
             fs::perms::owner_read | fs::perms::owner_write);
 }
 
+TEST_F(StoreTest, SavingThroughASymbolicLinkKeepsTheLinkAndWritesItsTarget) {
+  Store first = open();
+  ASSERT_TRUE(first.add_project(make_project("kept", "/kept")));
+  const fs::path target = home_ / "dotfiles/orvo-state.json";
+  fs::create_directories(target.parent_path());
+  fs::rename(file(), target);
+  fs::create_symlink(target, file());
+
+  Store store = open();
+  ASSERT_EQ(store.data().projects.size(), 1u);
+  ASSERT_TRUE(store.add_project(make_project("new", "/new")));
+  EXPECT_TRUE(fs::is_symlink(file()));
+  EXPECT_NE(read_file(target).find("\"name\": \"new\""), std::string::npos);
+  EXPECT_EQ(std::distance(fs::directory_iterator(target.parent_path()), fs::directory_iterator()),
+            1)
+      << "a temporary file was left behind";
+}
+
 TEST(StoreDataDir, IsUnderTheHomeDirectoryFromHomeElseTheUserDatabase) {
   {
     const ScopedEnv home("HOME", "/h/o\xE9me/");
@@ -275,10 +293,14 @@ TEST(StoreError, TextsDebugFormsAndGeneralErrors) {
     std::string report;
   };
   const std::string enoent = os_text(ENOENT);
+  const std::string eacces = os_text(EACCES);
   const Case cases[] = {
       {StoreError::io(IoError::os(ENOENT)), "io: " + enoent,
-       "Io(Os { code: 2, message: \"No such file or directory\" })",
+       "Io(Os { code: 2, kind: NotFound, message: \"No such file or directory\" })",
        "io: " + enoent + "\n\nCaused by:\n    " + enoent},
+      {StoreError::io(IoError::os(EACCES)), "io: " + eacces,
+       "Io(Os { code: 13, kind: PermissionDenied, message: \"Permission denied\" })",
+       "io: " + eacces + "\n\nCaused by:\n    " + eacces},
       {StoreError::io(IoError::invalid_utf8()), "io: stream did not contain valid UTF-8",
        "Io(Error { kind: InvalidData, message: \"stream did not contain valid UTF-8\" })",
        "io: stream did not contain valid UTF-8\n\nCaused by:\n    stream did not contain valid "
