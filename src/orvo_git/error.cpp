@@ -1,80 +1,14 @@
 #include "orvo_git/error.hpp"
 
-#include "orvo_sys/text.hpp"
+#include <fmt/format.h>
 
-#include <cerrno>
 #include <cstdint>
 #include <string_view>
 
-#include <fmt/format.h>
+#include "orvo_sys/text.hpp"
 
 namespace orvo::git {
 namespace {
-
-struct ErrnoKind {
-  int code;
-  std::string_view kind;
-};
-
-// The category names diagnostics show for operating-system error numbers.
-constexpr ErrnoKind kErrnoKinds[] = {
-    {ENOENT, "NotFound"},
-    {EACCES, "PermissionDenied"},
-    {EPERM, "PermissionDenied"},
-    {EEXIST, "AlreadyExists"},
-    {ENOTDIR, "NotADirectory"},
-    {EISDIR, "IsADirectory"},
-    {ENOTEMPTY, "DirectoryNotEmpty"},
-    {EROFS, "ReadOnlyFilesystem"},
-    {ELOOP, "FilesystemLoop"},
-    {ENAMETOOLONG, "InvalidFilename"},
-    {EINVAL, "InvalidInput"},
-    {EINTR, "Interrupted"},
-    {ENOSPC, "StorageFull"},
-    {EDQUOT, "QuotaExceeded"},
-    {EFBIG, "FileTooLarge"},
-    {EBUSY, "ResourceBusy"},
-    {ETXTBSY, "ExecutableFileBusy"},
-    {EXDEV, "CrossesDevices"},
-    {EMLINK, "TooManyLinks"},
-    {E2BIG, "ArgumentListTooLong"},
-    {ENOMEM, "OutOfMemory"},
-    {EPIPE, "BrokenPipe"},
-    {EAGAIN, "WouldBlock"},
-    {ETIMEDOUT, "TimedOut"},
-    {ENOSYS, "Unsupported"},
-    {EDEADLK, "Deadlock"},
-    {ESTALE, "StaleNetworkFileHandle"},
-    {ESPIPE, "NotSeekable"},
-    {EINPROGRESS, "InProgress"},
-    {EADDRINUSE, "AddrInUse"},
-    {EADDRNOTAVAIL, "AddrNotAvailable"},
-    {ECONNABORTED, "ConnectionAborted"},
-    {ECONNREFUSED, "ConnectionRefused"},
-    {ECONNRESET, "ConnectionReset"},
-    {EHOSTUNREACH, "HostUnreachable"},
-    {ENETDOWN, "NetworkDown"},
-    {ENETUNREACH, "NetworkUnreachable"},
-    {ENOTCONN, "NotConnected"},
-};
-
-std::string_view errno_kind(int code) {
-  for (const ErrnoKind& known : kErrnoKinds) {
-    if (known.code == code) {
-      return known.kind;
-    }
-  }
-  return "Uncategorized";
-}
-
-std::string os_description(const sys::OsError& os) {
-  std::string text = os.message();
-  const std::string suffix = fmt::format(" (os error {})", os.code);
-  if (text.ends_with(suffix)) {
-    text.resize(text.size() - suffix.size());
-  }
-  return text;
-}
 
 struct Field {
   std::string_view name;
@@ -110,8 +44,8 @@ std::string tuple(std::string_view name, const std::string& value, bool pretty) 
 std::string os_debug(const sys::OsError& os, bool pretty) {
   return braced("Os",
                 {{"code", std::to_string(os.code)},
-                 {"kind", std::string(errno_kind(os.code))},
-                 {"message", sys::debug_quoted(os_description(os))}},
+                 {"kind", std::string(os.kind_name())},
+                 {"message", sys::debug_quoted(os.description())}},
                 pretty, 1);
 }
 

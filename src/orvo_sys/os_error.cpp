@@ -11,6 +11,7 @@ struct KindName {
   std::string_view name;
 };
 
+// The category names diagnostics show for operating-system error numbers.
 constexpr KindName kKindNames[] = {
     {ENOENT, "NotFound"},
     {EACCES, "PermissionDenied"},
@@ -25,7 +26,7 @@ constexpr KindName kKindNames[] = {
     {EINVAL, "InvalidInput"},
     {EINTR, "Interrupted"},
     {ENOSPC, "StorageFull"},
-    {EDQUOT, "FilesystemQuotaExceeded"},
+    {EDQUOT, "QuotaExceeded"},
     {EFBIG, "FileTooLarge"},
     {EBUSY, "ResourceBusy"},
     {ETXTBSY, "ExecutableFileBusy"},
@@ -39,6 +40,17 @@ constexpr KindName kKindNames[] = {
     {ENOSYS, "Unsupported"},
     {EDEADLK, "Deadlock"},
     {ESTALE, "StaleNetworkFileHandle"},
+    {ESPIPE, "NotSeekable"},
+    {EINPROGRESS, "InProgress"},
+    {EADDRINUSE, "AddrInUse"},
+    {EADDRNOTAVAIL, "AddrNotAvailable"},
+    {ECONNABORTED, "ConnectionAborted"},
+    {ECONNREFUSED, "ConnectionRefused"},
+    {ECONNRESET, "ConnectionReset"},
+    {EHOSTUNREACH, "HostUnreachable"},
+    {ENETDOWN, "NetworkDown"},
+    {ENETUNREACH, "NetworkUnreachable"},
+    {ENOTCONN, "NotConnected"},
 };
 
 }  // namespace
