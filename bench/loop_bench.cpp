@@ -17,6 +17,7 @@
 #include "orvo_store/store.hpp"
 #include "orvo_ui/run_tui.hpp"
 #include "pty_session.hpp"
+#include "sample_rows.hpp"
 
 namespace {
 
@@ -28,31 +29,11 @@ using orvo::ui::UiApp;
 constexpr std::uint16_t kWidth = 120;
 constexpr std::uint16_t kHeight = 40;
 
-// 50 projects of 9 worktrees each: 500 rows.
-orvo::core::RuntimeSnapshot five_hundred_rows() {
-  orvo::core::RuntimeSnapshot snapshot;
-  for (int p = 0; p < 50; ++p) {
-    orvo::core::ProjectSnapshot project;
-    project.project.id = orvo::core::ProjectId::create();
-    project.project.name = fmt::format("project-{:02}", p);
-    project.project.quick_base = "origin/main";
-    for (int w = 0; w < 9; ++w) {
-      project.worktrees.push_back(orvo::core::WorktreeView{
-          .path = fmt::format("/home/dev/worktrees/project-{:02}/feature-{}", p, w),
-          .branch = fmt::format("feature/{}-{}", p, w),
-          .is_main = w == 0,
-      });
-    }
-    snapshot.projects.push_back(std::move(project));
-  }
-  return snapshot;
-}
-
 std::shared_ptr<orvo::runtime::Runtime> g_runtime;
 
 UiApp interface_of_500_rows() {
   UiApp app(g_runtime);
-  app.reload_from_snapshot(five_hundred_rows());
+  app.reload_from_snapshot(orvo::bench::five_hundred_rows());
   app.selected = 250;
   app.show_toast("refreshed", std::chrono::steady_clock::now() + 1h);
   return app;
