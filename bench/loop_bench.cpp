@@ -11,8 +11,6 @@
 #include <memory>
 #include <string>
 
-#include <fmt/format.h>
-
 #include "orvo_runtime/app.hpp"
 #include "orvo_store/store.hpp"
 #include "orvo_ui/run_tui.hpp"
