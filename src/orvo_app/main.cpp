@@ -82,4 +82,6 @@ int main(int argc, char** argv) {
 
 }  // namespace orvo
 
-int main(int argc, char** argv) { return orvo::main(argc, argv); }
+int main(int argc, char** argv) {
+  return orvo::main(argc, argv);
+}

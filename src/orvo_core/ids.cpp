@@ -15,9 +15,12 @@ constexpr std::string_view kUrnPrefix = "urn:uuid:";
 constexpr std::array<std::size_t, 5> kGroupLengths = {8, 4, 4, 4, 12};
 
 int hex_value(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  if (c >= '0' && c <= '9')
+    return c - '0';
+  if (c >= 'a' && c <= 'f')
+    return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F')
+    return c - 'A' + 10;
   return -1;
 }
 
@@ -27,15 +30,18 @@ std::optional<Uuid> read_digits(std::string_view text, bool hyphenated) {
   std::size_t digit = 0;
   for (std::size_t i = 0; i < text.size(); ++i) {
     if (hyphenated && (i == 8 || i == 13 || i == 18 || i == 23)) {
-      if (text[i] != '-') return std::nullopt;
+      if (text[i] != '-')
+        return std::nullopt;
       continue;
     }
     const int v = hex_value(text[i]);
-    if (v < 0 || digit >= 32) return std::nullopt;
+    if (v < 0 || digit >= 32)
+      return std::nullopt;
     bytes[digit / 2] = static_cast<std::uint8_t>(bytes[digit / 2] | (digit % 2 ? v : v << 4));
     ++digit;
   }
-  if (digit != 32) return std::nullopt;
+  if (digit != 32)
+    return std::nullopt;
   return Uuid(bytes);
 }
 
@@ -72,7 +78,8 @@ std::string diagnose(std::string_view input) {
     const unsigned char c = static_cast<unsigned char>(inner[i]);
     if (c >= 0x80) {
       std::size_t len = 1;
-      while (i + len < inner.size() && (static_cast<unsigned char>(inner[i + len]) & 0xC0) == 0x80) {
+      while (i + len < inner.size() &&
+             (static_cast<unsigned char>(inner[i + len]) & 0xC0) == 0x80) {
         ++len;
       }
       return fmt::format("invalid character: found `{}` at {}", inner.substr(i, len),
@@ -137,7 +144,8 @@ std::string Uuid::to_string() const {
   std::string out;
   out.reserve(36);
   for (std::size_t i = 0; i < bytes_.size(); ++i) {
-    if (i == 4 || i == 6 || i == 8 || i == 10) out += '-';
+    if (i == 4 || i == 6 || i == 8 || i == 10)
+      out += '-';
     out += kDigits[bytes_[i] >> 4];
     out += kDigits[bytes_[i] & 0x0F];
   }

@@ -42,7 +42,7 @@ TEST(ErrorContext, PutsTheOldErrorFirstAmongTheCauses) {
   const Error outer = inner.context("spawn editor zed").context("editor failed");
   EXPECT_EQ(outer.message(), "editor failed");
   EXPECT_EQ(outer.causes(), (std::vector<std::string>{"spawn editor zed",
-                                                       "No such file or directory (os error 2)"}));
+                                                      "No such file or directory (os error 2)"}));
 }
 
 }  // namespace

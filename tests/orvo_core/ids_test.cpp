@@ -70,7 +70,9 @@ TEST(UuidParse, RefusesWithTheFaultsDescription) {
       {"67e55044-10b1-426f-9247-bb680e5fe0c8}", "invalid character: found `}` at 37"},
       {"{67e55044-10b1-426f-9247-bb680e5fe0c8", "invalid character: found `{` at 1"},
       {"URN:UUID:67e55044-10b1-426f-9247-bb680e5fe0c8", "invalid character: found `U` at 1"},
-      {"67e55044-10b1-426f-9247-bb680e5f\xC3\xA9" "0c8", "invalid character: found `\xC3\xA9` at 33"},
+      {"67e55044-10b1-426f-9247-bb680e5f\xC3\xA9"
+       "0c8",
+       "invalid character: found `\xC3\xA9` at 33"},
       {"67e55044 10b1-426f-9247-bb680e5fe0c8", "invalid character: found ` ` at 9"},
       {"67e5504-410b1-426f-9247-bb680e5fe0c8",
        "invalid group length in group 0: expected 8, found 7"},

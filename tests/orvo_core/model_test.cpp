@@ -16,12 +16,8 @@ TEST(AppPrefsDefaults, EditorComesFromEditorThenVisualThenZed) {
     std::string expected;
   };
   const Case cases[] = {
-      {"vim", "code", "vim"},
-      {std::nullopt, "code", "code"},
-      {std::nullopt, std::nullopt, "zed"},
-      {"", "code", ""},
-      {"\xFF\xFE", "code", "code"},
-      {"\xFF\xFE", std::nullopt, "zed"},
+      {"vim", "code", "vim"}, {std::nullopt, "code", "code"}, {std::nullopt, std::nullopt, "zed"},
+      {"", "code", ""},       {"\xFF\xFE", "code", "code"},   {"\xFF\xFE", std::nullopt, "zed"},
       {std::nullopt, "", ""},
   };
   for (const Case& c : cases) {

@@ -52,7 +52,9 @@ TEST(TrimWhiteSpace, RemovesUnicodeWhiteSpaceAtBothEnds) {
   const Case cases[] = {
       {"  main\n", "main"},
       {"\t\r\n", ""},
-      {"\xE3\x80\x80" "a b\xC2\xA0", "a b"},
+      {"\xE3\x80\x80"
+       "a b\xC2\xA0",
+       "a b"},
       {"\xC2\x85x\xE2\x80\xA8", "x"},
       {"\xE2\x80\x8Bx", "\xE2\x80\x8Bx"},
       {"", ""},
