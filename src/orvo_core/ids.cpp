@@ -7,22 +7,13 @@
 
 #include "orvo_core/error.hpp"
 #include "orvo_sys/entropy.hpp"
+#include "orvo_sys/text.hpp"
 
 namespace orvo::core {
 namespace {
 
 constexpr std::string_view kUrnPrefix = "urn:uuid:";
 constexpr std::array<std::size_t, 5> kGroupLengths = {8, 4, 4, 4, 12};
-
-int hex_value(char c) {
-  if (c >= '0' && c <= '9')
-    return c - '0';
-  if (c >= 'a' && c <= 'f')
-    return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F')
-    return c - 'A' + 10;
-  return -1;
-}
 
 // Reads 32 hex digits, skipping hyphens at the hyphenated form's places when `hyphenated`.
 std::optional<Uuid> read_digits(std::string_view text, bool hyphenated) {
@@ -34,7 +25,7 @@ std::optional<Uuid> read_digits(std::string_view text, bool hyphenated) {
         return std::nullopt;
       continue;
     }
-    const int v = hex_value(text[i]);
+    const int v = sys::hex_digit_value(text[i]);
     if (v < 0 || digit >= 32)
       return std::nullopt;
     bytes[digit / 2] = static_cast<std::uint8_t>(bytes[digit / 2] | (digit % 2 ? v : v << 4));
@@ -87,7 +78,7 @@ std::string diagnose(std::string_view input) {
     }
     if (c == '-') {
       ++hyphens;
-    } else if (hex_value(static_cast<char>(c)) < 0) {
+    } else if (sys::hex_digit_value(static_cast<char>(c)) < 0) {
       return fmt::format("invalid character: found `{}` at {}", static_cast<char>(c),
                          i + offset + 1);
     }

@@ -69,16 +69,6 @@ bool overflows(T a, T b, T max) {
   return a >= max / 10 && (a > max / 10 || b > max % 10);
 }
 
-int hex_digit(char c) {
-  if (c >= '0' && c <= '9')
-    return c - '0';
-  if (c >= 'a' && c <= 'f')
-    return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F')
-    return c - 'A' + 10;
-  return -1;
-}
-
 // A number met where another type was expected, kept as the reader classifies it.
 using Number = std::variant<uint64_t, int64_t, double>;
 
@@ -441,7 +431,7 @@ bool Reader::decode_hex_escape(std::uint16_t& out) {
   int value = 0;
   bool valid = true;
   for (int i = 0; i < 4; ++i) {
-    const int digit = hex_digit(in_[k_++]);
+    const int digit = sys::hex_digit_value(in_[k_++]);
     valid = valid && digit >= 0;
     value = value * 16 + std::max(digit, 0);
   }

@@ -87,6 +87,19 @@ Utf8Char decode_utf8(std::string_view bytes) {
   return {code, need + 1, true};
 }
 
+int hex_digit_value(char c) {
+  if (c >= '0' && c <= '9') {
+    return c - '0';
+  }
+  if (c >= 'a' && c <= 'f') {
+    return c - 'a' + 10;
+  }
+  if (c >= 'A' && c <= 'F') {
+    return c - 'A' + 10;
+  }
+  return -1;
+}
+
 void append_utf8(std::string& out, char32_t code) {
   const auto byte = [&out](char32_t b) { out += static_cast<char>(b); };
   if (code < 0x80) {

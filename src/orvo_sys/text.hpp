@@ -18,6 +18,9 @@ struct Utf8Char {
 // invalid sequence by one U+FFFD gives the standard lossy reading.
 [[nodiscard]] Utf8Char decode_utf8(std::string_view bytes);
 
+// The value of the hexadecimal digit `c` (0-9, a-f, A-F), or -1 for any other character.
+[[nodiscard]] int hex_digit_value(char c);
+
 // Appends the UTF-8 encoding of `code` (a Unicode scalar value) to `out`.
 void append_utf8(std::string& out, char32_t code);
 
