@@ -233,6 +233,8 @@ class Reader {
   bool ignore_value();
   bool parse_object_colon();
   enum class Next { Item, End, Failed };
+  Next next_member(bool& first, char close, std::string_view eof, std::string_view comma_or_end,
+                   char& c);
   Next next_key(bool& first, std::string& key);
   Next next_element(bool& first);
   Next failed_at_peek(std::string_view message) {
@@ -939,28 +941,41 @@ bool Reader::parse_object_colon() {
   return true;
 }
 
-// The next key of an object into `key`, or the end of the object.
-Reader::Next Reader::next_key(bool& first, std::string& key) {
-  auto c = skip_blanks();
-  if (!c) {
-    return failed_at_peek(kEofObject);
+// Moves past the comma before the next member of an object or array that `close` ends, leaving
+// the member's first character in `c`; End at the closing character.
+Reader::Next Reader::next_member(bool& first, char close, std::string_view eof,
+                                 std::string_view comma_or_end, char& c) {
+  auto peeked = skip_blanks();
+  if (!peeked) {
+    return failed_at_peek(eof);
   }
-  if (*c == '}') {
+  if (*peeked == close) {
     return Next::End;
   }
-  if (*c == ',' && !first) {
+  if (*peeked == ',' && !first) {
     eat();
-    c = skip_blanks();
+    peeked = skip_blanks();
   } else if (first) {
     first = false;
   } else {
-    return failed_at_peek(kExpectedObjectCommaOrEnd);
+    return failed_at_peek(comma_or_end);
   }
-  if (!c) {
+  if (!peeked) {
     return failed_at_peek(kEofValue);
   }
-  if (*c != '"') {
-    return failed_at_peek(*c == '}' ? kTrailingComma : kKeyMustBeAString);
+  c = *peeked;
+  return Next::Item;
+}
+
+// The next key of an object into `key`, or the end of the object.
+Reader::Next Reader::next_key(bool& first, std::string& key) {
+  char c = 0;
+  const Next next = next_member(first, '}', kEofObject, kExpectedObjectCommaOrEnd, c);
+  if (next != Next::Item) {
+    return next;
+  }
+  if (c != '"') {
+    return failed_at_peek(c == '}' ? kTrailingComma : kKeyMustBeAString);
   }
   eat();
   return parse_str(key) ? Next::Item : Next::Failed;
@@ -968,28 +983,12 @@ Reader::Next Reader::next_key(bool& first, std::string& key) {
 
 // Moves to the next element of an array, or to its end.
 Reader::Next Reader::next_element(bool& first) {
-  auto c = skip_blanks();
-  if (!c) {
-    return failed_at_peek(kEofList);
-  }
-  if (*c == ']') {
-    return Next::End;
-  }
-  if (*c == ',' && !first) {
-    eat();
-    c = skip_blanks();
-  } else if (first) {
-    first = false;
-  } else {
-    return failed_at_peek(kExpectedListCommaOrEnd);
-  }
-  if (!c) {
-    return failed_at_peek(kEofValue);
-  }
-  if (*c == ']') {
+  char c = 0;
+  const Next next = next_member(first, ']', kEofList, kExpectedListCommaOrEnd, c);
+  if (next == Next::Item && c == ']') {
     return failed_at_peek(kTrailingComma);
   }
-  return Next::Item;
+  return next;
 }
 
 bool Reader::end_seq() {
