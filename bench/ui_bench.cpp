@@ -1,5 +1,7 @@
 #include <benchmark/benchmark.h>
 
+#include <clocale>
+
 #include "orvo_ui/draw.hpp"
 #include "sample_rows.hpp"
 
@@ -30,4 +32,11 @@ BENCHMARK(BM_DrawFiveHundredRowFrame)->Arg(0)->Arg(250)->Arg(499)->Unit(benchmar
 
 }  // namespace
 
-BENCHMARK_MAIN();
+// Frames are laid out under the UTF-8 character type the interface runs in.
+int main(int argc, char** argv) {
+  std::setlocale(LC_CTYPE, "C.UTF-8");
+  benchmark::Initialize(&argc, argv);
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  return 0;
+}

@@ -1,7 +1,7 @@
 // osascript stand-in: `osascript -e 'tell application "Terminal" to do script "<line>"'` opens a
-// new terminal window whose shell runs <line> and stays open afterwards. Inside tmux the window
-// is a new tmux window with the line typed into its shell; elsewhere a graphical terminal is
-// started when a display is available.
+// new terminal window that runs <line> and then stays open with the user's shell. Inside tmux the
+// window is a new tmux window; elsewhere a graphical terminal is started when a display is
+// available.
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -11,7 +11,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -49,80 +48,33 @@ int wait_status(pid_t pid) {
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-// Runs tmux with `args` to its end, standard input from /dev/null, standard error inherited so
-// tmux's own complaints reach the user; returns its standard output, or nothing when it could not
-// be started or failed.
-std::optional<std::string> run_tmux(std::vector<std::string> args) {
-  args.insert(args.begin(), "tmux");
-  int out[2];
-  if (pipe2(out, O_CLOEXEC) != 0) {
-    std::fprintf(stderr, "osascript: cannot run tmux: %s\n", std::strerror(errno));
-    return std::nullopt;
+// The command a new window runs: a shell that evaluates the line given as its first argument and
+// then becomes the user's interactive shell, so the window stays open.
+std::vector<std::string> line_then_shell(const std::string& line) {
+  return {"/bin/sh", "-c", R"(eval "$1"; exec "${SHELL:-/bin/sh}")", "sh", line};
+}
+
+// A new tmux window in the background that runs the line. tmux runs a command given as several
+// arguments without a shell of its own, so no byte of the line is read as a key or reparsed.
+int open_tmux_window(const std::string& line) {
+  std::vector<std::string> args = {"tmux", "new-window", "-d", "--"};
+  for (std::string& arg : line_then_shell(line)) {
+    args.push_back(std::move(arg));
   }
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-  posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
+  posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
   pid_t pid = 0;
   std::vector<char*> argv = c_argv(args);
   const int rc = posix_spawnp(&pid, "tmux", &actions, nullptr, argv.data(), environ);
   posix_spawn_file_actions_destroy(&actions);
-  close(out[1]);
   if (rc != 0) {
-    close(out[0]);
     std::fprintf(stderr, "osascript: cannot run tmux: %s\n", std::strerror(rc));
-    return std::nullopt;
-  }
-  std::string text;
-  char buffer[512];
-  for (;;) {
-    const ssize_t n = read(out[0], buffer, sizeof buffer);
-    if (n > 0) {
-      text.append(buffer, static_cast<std::size_t>(n));
-    } else if (n == 0 || errno != EINTR) {
-      break;
-    }
-  }
-  close(out[0]);
-  if (wait_status(pid) != 0) {
-    return std::nullopt;
-  }
-  return text;
-}
-
-// The line's bytes as tmux `send-keys -H` arguments: tmux gives them to the pane unchanged, where
-// `send-keys -l` would still read a trailing ";" as a command separator.
-std::vector<std::string> hex_keys(std::string_view line) {
-  std::vector<std::string> keys;
-  keys.reserve(line.size());
-  for (const char c : line) {
-    char hex[3];
-    std::snprintf(hex, sizeof hex, "%02x", static_cast<unsigned char>(c));
-    keys.emplace_back(hex);
-  }
-  return keys;
-}
-
-// A new tmux window in the background; its shell gets the line typed in, then Enter.
-int open_tmux_window(std::string_view line) {
-  std::optional<std::string> pane = run_tmux({"new-window", "-d", "-P", "-F", "#{pane_id}"});
-  while (pane && !pane->empty() && pane->back() == '\n') {
-    pane->pop_back();
-  }
-  if (!pane || pane->empty()) {
-    std::fputs("osascript: tmux could not open a window\n", stderr);
     return kFailure;
   }
-  if (line.empty()) {
-    return 0;
-  }
-  std::vector<std::string> args = {"send-keys", "-t", *pane, "-H"};
-  for (std::string& key : hex_keys(line)) {
-    args.push_back(std::move(key));
-  }
-  args.emplace_back("0d");
-  if (!run_tmux(std::move(args))) {
-    std::fputs("osascript: tmux could not type the command into its window\n", stderr);
+  if (wait_status(pid) != 0) {
+    std::fputs("osascript: tmux could not open a window\n", stderr);
     return kFailure;
   }
   return 0;
@@ -132,13 +84,10 @@ int open_tmux_window(std::string_view line) {
 // shell that evaluates the line and then becomes the user's interactive shell. Not waited for:
 // emulators stay in the foreground until their window closes.
 bool open_graphical_window(const std::string& line) {
-  std::vector<std::string> args = {"x-terminal-emulator",
-                                   "-e",
-                                   "/bin/sh",
-                                   "-c",
-                                   R"(eval "$1"; exec "${SHELL:-/bin/sh}")",
-                                   "sh",
-                                   line};
+  std::vector<std::string> args = {"x-terminal-emulator", "-e"};
+  for (std::string& arg : line_then_shell(line)) {
+    args.push_back(std::move(arg));
+  }
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);

@@ -1,5 +1,7 @@
 #include "orvo_sys/text.hpp"
 
+#include <wchar.h>
+
 #include <array>
 #include <cstdint>
 #include <cstdio>
@@ -147,6 +149,16 @@ std::string lossy_utf8(std::string_view bytes) {
     i += c.length;
   }
   return out;
+}
+
+int char_width(char32_t code) {
+  if (code >= 0x20 && code < 0x7F) {
+    return 1;
+  }
+  if (code == 0) {
+    return -1;
+  }
+  return wcwidth(static_cast<wchar_t>(code));
 }
 
 std::string_view trim_white_space(std::string_view text) {

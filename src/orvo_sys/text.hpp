@@ -30,6 +30,13 @@ void append_utf8(std::string& out, char32_t code);
 // `bytes` read as UTF-8 with each maximal invalid subsequence replaced by one U+FFFD.
 [[nodiscard]] std::string lossy_utf8(std::string_view bytes);
 
+// The number of screen columns the character `code` takes, as the C library measures it under
+// the current LC_CTYPE, which must be a UTF-8 locale: 0 for a mark that joins the character
+// before it, 1, or 2 for a wide character; -1 for one that cannot be shown (NUL, the other
+// control characters, unassigned code points). Terminals and the terminal library measure with
+// the same function, so text laid out by it lines up on the screen.
+[[nodiscard]] int char_width(char32_t code);
+
 // `text` without leading and trailing Unicode White_Space characters.
 [[nodiscard]] std::string_view trim_white_space(std::string_view text);
 

@@ -263,6 +263,9 @@ char32_t next_code_point(std::string_view& text) {
   return cp;
 }
 
+static_assert(kMarksPerCell + 1 == CCHARW_MAX,
+              "a cell of the frame holds what a screen cell holds");
+
 // A cell's symbol as the wide characters of one screen cell and its width in columns:
 // a printable character with the combining marks after it; blanks for an empty symbol and
 // U+FFFD for anything unprintable.

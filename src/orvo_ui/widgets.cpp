@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <iterator>
 
 namespace orvo::ui {
 namespace {
@@ -12,71 +11,14 @@ namespace {
 constexpr std::string_view kReplacement = "\xEF\xBF\xBD";
 constexpr std::uint16_t kMaxCoordinate = UINT16_MAX;
 
-struct Range {
-  char32_t first;
-  char32_t last;
-};
-
-// Whether `code` lies in one of `ranges`, which are sorted and do not overlap.
-template <std::size_t N>
-bool in_ranges(char32_t code, const Range (&ranges)[N]) {
-  const Range* it = std::upper_bound(std::begin(ranges), std::end(ranges), code,
-                                     [](char32_t c, const Range& r) { return c < r.first; });
-  return it != std::begin(ranges) && code <= std::prev(it)->last;
-}
-
-// Marks drawn on top of the character before them.
-constexpr Range kZeroWidth[] = {
-    {0x0300, 0x036F}, {0x0483, 0x0489}, {0x0591, 0x05BD},   {0x0610, 0x061A}, {0x064B, 0x065F},
-    {0x1AB0, 0x1AFF}, {0x1DC0, 0x1DFF}, {0x200B, 0x200F},   {0x2060, 0x2064}, {0x20D0, 0x20FF},
-    {0xFE00, 0xFE0F}, {0xFE20, 0xFE2F}, {0xE0100, 0xE01EF},
-};
-
-// East Asian wide and full-width characters and emoji, which terminals draw two cells wide.
-constexpr Range kDoubleWidth[] = {
-    {0x1100, 0x115F},   {0x231A, 0x231B},   {0x2329, 0x232A},   {0x23E9, 0x23EC},
-    {0x23F0, 0x23F0},   {0x23F3, 0x23F3},   {0x25FD, 0x25FE},   {0x2614, 0x2615},
-    {0x2648, 0x2653},   {0x267F, 0x267F},   {0x2693, 0x2693},   {0x26A1, 0x26A1},
-    {0x26AA, 0x26AB},   {0x26BD, 0x26BE},   {0x26C4, 0x26C5},   {0x26CE, 0x26CE},
-    {0x26D4, 0x26D4},   {0x26EA, 0x26EA},   {0x26F2, 0x26F3},   {0x26F5, 0x26F5},
-    {0x26FA, 0x26FA},   {0x26FD, 0x26FD},   {0x2705, 0x2705},   {0x270A, 0x270B},
-    {0x2728, 0x2728},   {0x274C, 0x274C},   {0x274E, 0x274E},   {0x2753, 0x2755},
-    {0x2757, 0x2757},   {0x2795, 0x2797},   {0x27B0, 0x27B0},   {0x27BF, 0x27BF},
-    {0x2B1B, 0x2B1C},   {0x2B50, 0x2B50},   {0x2B55, 0x2B55},   {0x2E80, 0x303E},
-    {0x3041, 0x33FF},   {0x3400, 0x4DBF},   {0x4E00, 0x9FFF},   {0xA000, 0xA4CF},
-    {0xA960, 0xA97F},   {0xAC00, 0xD7A3},   {0xF900, 0xFAFF},   {0xFE10, 0xFE19},
-    {0xFE30, 0xFE6F},   {0xFF00, 0xFF60},   {0xFFE0, 0xFFE6},   {0x16FE0, 0x16FE4},
-    {0x17000, 0x18AFF}, {0x1B000, 0x1B2FF}, {0x1F004, 0x1F004}, {0x1F0CF, 0x1F0CF},
-    {0x1F18E, 0x1F18E}, {0x1F191, 0x1F19A}, {0x1F200, 0x1F251}, {0x1F300, 0x1F64F},
-    {0x1F680, 0x1F6FF}, {0x1F900, 0x1F9FF}, {0x1FA70, 0x1FAFF}, {0x20000, 0x3FFFD},
-};
-
-bool is_control(char32_t code) {
-  return code < 0x20 || (code >= 0x7F && code < 0xA0);
-}
-
-// Cells a character takes: 0 for a mark that joins the character before it, 1 or 2.
-std::uint8_t char_width(char32_t code) {
-  if (code < 0x0300) {
-    return 1;
-  }
-  if (in_ranges(code, kZeroWidth)) {
-    return 0;
-  }
-  if (code >= 0x1100 && in_ranges(code, kDoubleWidth)) {
-    return 2;
-  }
-  return 1;
-}
-
 // One drawable unit: a character with the zero-width marks after it, and its width in cells.
 struct Grapheme {
   std::string_view symbol;
   std::uint8_t width = 1;
 };
 
-// Walks text one drawable unit at a time, dropping control characters and marks that have no
-// character to join.
+// Walks text one drawable unit at a time, measured as the terminal measures it; drops what
+// cannot be shown (control characters among it) and marks that have no character to join.
 class GraphemeReader {
  public:
   explicit GraphemeReader(std::string_view text) : text_(text) {}
@@ -90,26 +32,34 @@ class GraphemeReader {
         out = {kReplacement, 1};
         return true;
       }
-      if (is_control(d.code) || char_width(d.code) == 0) {
+      const int width = sys::char_width(d.code);
+      if (width <= 0) {
         continue;
       }
-      out.width = char_width(d.code);
-      skip_marks();
-      out.symbol = text_.substr(start, pos_ - start);
+      out.width = static_cast<std::uint8_t>(width);
+      out.symbol = text_.substr(start, join_marks() - start);
       return true;
     }
     return false;
   }
 
  private:
-  void skip_marks() {
+  // Moves past the marks that follow a character; returns where those the cell keeps end.
+  std::size_t join_marks() {
+    std::size_t end = pos_;
+    std::size_t kept = 0;
     while (pos_ < text_.size()) {
       const sys::Utf8Char d = sys::decode_utf8(text_.substr(pos_));
-      if (!d.valid || is_control(d.code) || char_width(d.code) != 0) {
-        return;
+      if (!d.valid || sys::char_width(d.code) != 0) {
+        break;
       }
       pos_ += d.length;
+      if (kept < kMarksPerCell) {
+        ++kept;
+        end = pos_;
+      }
     }
+    return end;
   }
 
   std::string_view text_;

@@ -98,9 +98,13 @@ struct Rect {
   friend bool operator==(const Rect&, const Rect&) = default;
 };
 
-// One screen cell: one character (with any zero-width marks that follow it) and its colours and
-// attributes. A double-width character fills two cells: its symbol in the first, the empty
-// symbol in the second, which the terminal must not write.
+// The most zero-width marks one cell keeps after its character: as many as a cell of the
+// terminal library holds. Further marks are dropped.
+inline constexpr std::size_t kMarksPerCell = 4;
+
+// One screen cell: one character (with up to `kMarksPerCell` zero-width marks that follow it)
+// and its colours and attributes. A double-width character fills two cells: its symbol in the
+// first, the empty symbol in the second, which the terminal must not write.
 struct Cell {
   std::string symbol = " ";
   Color fg = kReset;
@@ -130,8 +134,10 @@ class Buffer {
 
   // Writes `text` from (x, y), one character per cell (two for double-width ones), at most
   // `max_width` cells, patching `style` onto each written cell; returns the x after the last
-  // written cell. Control characters are dropped; invalid UTF-8 is drawn as U+FFFD. A character
-  // that would not fit whole ends the text.
+  // written cell. Widths are those of `sys::char_width`, so the text needs the UTF-8 locale the
+  // terminal session sets: zero-width marks join the character before them, characters that
+  // cannot be shown (control characters among them) are dropped, and invalid UTF-8 is drawn as
+  // U+FFFD. A character that would not fit whole ends the text.
   std::uint16_t set_string(std::uint16_t x, std::uint16_t y, std::string_view text,
                            const Style& style, std::uint16_t max_width = UINT16_MAX);
 
@@ -147,7 +153,7 @@ class Buffer {
   std::vector<Cell> cells_;
 };
 
-// The number of cells `text` takes when drawn (control characters take none).
+// The number of cells `text` takes when drawn by `Buffer::set_string`.
 [[nodiscard]] std::size_t display_width(std::string_view text);
 
 // How a layout sizes one segment.

@@ -129,6 +129,37 @@ TEST(BufferSetString, OneCellPerCharacterTwoForWideOnesCutAtTheLimit) {
   }
 }
 
+TEST(BufferSetString, MeasuresEachCharacterAsTheTerminalDoes) {
+  struct Case {
+    const char* name;
+    std::string text;
+    std::vector<std::string> cells;
+  };
+  const std::string e_with_six_accents = "e\u0301\u0301\u0301\u0301\u0301\u0301";
+  const std::vector<Case> cases = {
+      {"wide geometric emoji", "🟠x", {"🟠", "", "x", " "}},
+      {"wide hexagram", "\u4DC0x", {"\u4DC0", "", "x", " "}},
+      {"wide ideograph", "日x", {"日", "", "x", " "}},
+      {"Thai vowel mark joins its consonant", "กั-x", {"กั", "-", "x", " "}},
+      {"Devanagari virama joins its consonant", "क्षx", {"क्", "ष", "x", " "}},
+      {"Hebrew point joins its letter", "אָבx", {"אָ", "ב", "x", " "}},
+      {"Hangul vowel joins its leading consonant", "\u1100\u1161x", {"\u1100\u1161", "", "x", " "}},
+      {"text-style emoji takes one cell", "🌡x", {"🌡", "x", " ", " "}},
+      {"a cell keeps four marks",
+       e_with_six_accents + "x",
+       {"e\u0301\u0301\u0301\u0301", "x", " ", " "}},
+      {"unprintable characters dropped",
+       "a\u0378\u2028\a\x7F" + std::string(1, '\0') + "b",
+       {"a", "b", " ", " "}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Buffer buf(Rect{0, 0, 4, 1});
+    buf.set_string(0, 0, c.text, Style{});
+    EXPECT_EQ(cells(buf, 0), c.cells);
+  }
+}
+
 TEST(BufferSetString, StaysInsideTheBufferAndPatchesStyle) {
   Buffer buf(Rect{2, 1, 4, 2});
   EXPECT_EQ(buf.set_string(2, 5, "xx", Style{}), 2) << "row below the buffer";
@@ -185,6 +216,7 @@ TEST(DisplayWidth, CountsCellsNotBytes) {
   EXPECT_EQ(display_width("▼ ∅ · —"), 7u);
   EXPECT_EQ(display_width("日本"), 4u);
   EXPECT_EQ(display_width("e\u0301\t"), 1u);
+  EXPECT_EQ(display_width("🟠x กั🌡"), 6u);
 }
 
 TEST(Block, AllBordersWithTitleCutToTheTopEdge) {

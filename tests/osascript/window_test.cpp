@@ -245,8 +245,12 @@ TEST(OsascriptWindow, OpensATmuxWindowWhoseShellRunsTheLineAndStays) {
   const std::filesystem::path program = make_recorder(scratch, record);
   const std::filesystem::path odd = scratch / "it's a \"dir\" \\ $HOME";
   const std::filesystem::path utf8 = scratch / "caf\xC3\xA9";
+  // Bytes a shell's line editor reads as keys: completion, Ctrl-A, Ctrl-C, Ctrl-U, an arrow key,
+  // Ctrl-V, Delete.
+  const std::filesystem::path keys = scratch / "tab\there \x01\x03\x15\x1b[A\x16\x7f end";
   std::filesystem::create_directories(odd);
   std::filesystem::create_directories(utf8);
+  std::filesystem::create_directories(keys);
   const std::string first_window = server.windows();
 
   struct Case {
@@ -257,6 +261,7 @@ TEST(OsascriptWindow, OpensATmuxWindowWhoseShellRunsTheLineAndStays) {
       {odd, cd_and_run(odd, program)},
       // A trailing ";" must reach the shell, not end a tmux command.
       {utf8, "cd " + shell_quote(utf8.string()) + "; " + shell_quote(program.string()) + ";"},
+      {keys, cd_and_run(keys, program)},
   };
   std::string expected_record;
   std::string expected_windows = first_window;
