@@ -10,6 +10,7 @@
 #include <filesystem>
 
 #include "orvo_sys/os_error.hpp"
+#include "state_fixtures.hpp"
 #include "support/temp_dir.hpp"
 
 namespace orvo::store {
@@ -28,7 +29,7 @@ core::Project make_project(std::string name, fs::path main_path) {
           "../worktrees/{repo}",
           "main",
           std::nullopt,
-          core::UtcTime(std::chrono::seconds(1714979289))};
+          core::UtcTime{1714979289, 0}};
 }
 
 std::string os_text(int code) {
@@ -251,6 +252,20 @@ TEST_F(StoreTest, SavingThroughASymbolicLinkKeepsTheLinkAndWritesItsTarget) {
   EXPECT_EQ(std::distance(fs::directory_iterator(target.parent_path()), fs::directory_iterator()),
             1)
       << "a temporary file was left behind";
+}
+
+TEST_F(StoreTest, AStateFileWithFarDatesLoadsAndSavesBackUnchanged) {
+  for (const char* date :
+       {"0001-01-01T00:00:00Z", "0000-01-01T00:00:00Z", "9999-12-31T23:59:59.999999999Z"}) {
+    SCOPED_TRACE(date);
+    fs::remove_all(dir());
+    Store store = open();
+    ASSERT_TRUE(store.add_project(make_project("far", "/far")));
+    const std::string text = test::replaced(read_file(file()), "2024-05-06T07:08:09Z", date);
+    write_file(file(), text);
+    ASSERT_TRUE(open().remove_project(core::ProjectId::create()));
+    EXPECT_EQ(read_file(file()), text);
+  }
 }
 
 TEST(StoreDataDir, IsUnderTheHomeDirectoryFromHomeElseTheUserDatabase) {
