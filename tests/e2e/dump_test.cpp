@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <regex>
+#include <thread>
 
 #include "e2e/run_orvo.hpp"
 #include "support/git_repo.hpp"
@@ -178,6 +179,25 @@ TEST_F(DumpTest, DiagnosticsShowWhatTheDirectivesLetThrough) {
     EXPECT_EQ(informed, c.info) << out.err;
     const auto lines = static_cast<std::size_t>(std::count(out.err.begin(), out.err.end(), '\n'));
     EXPECT_EQ(lines, std::size_t{c.ignoring} + c.warn + c.info) << out.err;
+  }
+}
+
+TEST_F(DumpTest, TwoRunsAddingAtOnceKeepBothProjects) {
+  const GitRepo first(tmp_ / "src" / "first");
+  const GitRepo second(tmp_ / "src" / "second");
+  for (int round = 0; round < 5; ++round) {
+    SCOPED_TRACE(round);
+    const std::filesystem::path home = tmp_ / ("home" + std::to_string(round));
+    sys::Output runs[2];
+    std::thread other([&] { runs[1] = run_orvo(home, kDump, {second.path().string()}); });
+    runs[0] = run_orvo(home, kDump, {first.path().string()});
+    other.join();
+    EXPECT_EQ(runs[0].status.code(), 0) << runs[0].err;
+    EXPECT_EQ(runs[1].status.code(), 0) << runs[1].err;
+
+    const std::string listing = run_orvo(home, kDump).out;
+    EXPECT_NE(listing.find("\u25bc first"), std::string::npos) << listing;
+    EXPECT_NE(listing.find("\u25bc second"), std::string::npos) << listing;
   }
 }
 
