@@ -10,12 +10,22 @@
 #include "orvo_core/log.hpp"
 #include "orvo_runtime/app.hpp"
 #include "orvo_store/store.hpp"
+#include "orvo_sys/os_error.hpp"
 #include "orvo_ui/model.hpp"
 #include "orvo_ui/run_tui.hpp"
 #include "orvo_ui/terminal.hpp"
 
 namespace orvo {
 namespace {
+
+// Writes `text` to standard output and flushes it, so that a listing cut off by a full disk or a
+// closed file ends as an error ("io: {}" with the system's error) rather than a success.
+core::Result<void> write_stdout(const std::string& text) {
+  if (std::fwrite(text.data(), 1, text.size(), stdout) != text.size() || std::fflush(stdout) != 0) {
+    return core::fail("io: " + sys::OsError::last().message());
+  }
+  return {};
+}
 
 // Prints the listing of every project and ends: refreshes first, then registers the start-up
 // path, so a path that lies in no repository fails before anything is written.
@@ -26,9 +36,7 @@ core::Result<void> dump(runtime::Runtime& rt, const std::optional<std::string>& 
       return added;
     }
   }
-  const std::string text = ui::SidebarModel::from_snapshot(rt.snapshot()).render_text();
-  std::fwrite(text.data(), 1, text.size(), stdout);
-  return {};
+  return write_stdout(ui::SidebarModel::from_snapshot(rt.snapshot()).render_text());
 }
 
 // The program's main body: diagnostics, the store, the runtime, the start-up path, then the

@@ -1,5 +1,6 @@
 #include "orvo_core/model.hpp"
 
+#include <chrono>
 #include <cstdlib>
 
 #include "orvo_sys/text.hpp"
@@ -18,7 +19,10 @@ std::optional<std::string> unicode_env(const char* name) {
 }  // namespace
 
 UtcTime utc_now() {
-  return std::chrono::time_point_cast<std::chrono::nanoseconds>(std::chrono::system_clock::now());
+  const auto now = std::chrono::system_clock::now();
+  const auto second = std::chrono::floor<std::chrono::seconds>(now);
+  const auto nanos = std::chrono::duration_cast<std::chrono::nanoseconds>(now - second);
+  return {second.time_since_epoch().count(), static_cast<std::uint32_t>(nanos.count())};
 }
 
 AppPrefs AppPrefs::defaults() {

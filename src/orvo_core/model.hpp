@@ -1,6 +1,6 @@
 #pragma once
 
-#include <chrono>
+#include <compare>
 #include <cstdint>
 #include <filesystem>
 #include <optional>
@@ -11,8 +11,15 @@
 
 namespace orvo::core {
 
-// A UTC date-time with nanosecond resolution.
-using UtcTime = std::chrono::sys_time<std::chrono::nanoseconds>;
+// A UTC date-time with nanosecond resolution: whole seconds since 1970-01-01T00:00:00Z and the
+// nanoseconds within that second (0 to 999,999,999), kept apart so that every date of the years
+// 0 to 9999 fits.
+struct UtcTime {
+  std::int64_t seconds = 0;
+  std::uint32_t nanos = 0;
+
+  friend auto operator<=>(const UtcTime&, const UtcTime&) = default;
+};
 
 // The current UTC time.
 [[nodiscard]] UtcTime utc_now();

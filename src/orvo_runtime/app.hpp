@@ -200,6 +200,10 @@ class Runtime {
   [[nodiscard]] core::Result<void> run(Refresh cmd);
   [[nodiscard]] core::Result<void> run(Bootstrap cmd);
 
+  // Reads the state file again, so projects that other runs added or removed show; a failure is
+  // logged and the data read last stays.
+  void reload_store();
+
   // The first stored project with identifier `id`; needs `store_mutex_` held.
   [[nodiscard]] const core::Project* stored_project(const core::ProjectId& id) const;
   void set_focus(std::filesystem::path path, const core::ProjectId& project_id);

@@ -1,12 +1,12 @@
 #include "orvo_store/file_io.hpp"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <fmt/format.h>
 
-#include <atomic>
 #include <cerrno>
 #include <utility>
 
@@ -68,31 +68,73 @@ IoResult<void> write_all(int fd, std::string_view content) {
   return {};
 }
 
-// Creates a fresh file beside `file` that no other writer uses, open for writing.
-IoResult<std::pair<std::filesystem::path, int>> create_temp_beside(
-    const std::filesystem::path& file) {
-  static std::atomic<unsigned> counter{0};
-  constexpr int kAttempts = 100;
-  for (int attempt = 0; attempt < kAttempts; ++attempt) {
-    std::filesystem::path temp = file;
-    temp.replace_filename(
-        fmt::format(".{}.{}.{}.tmp", file.filename().string(), ::getpid(), counter.fetch_add(1)));
-    const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd >= 0) {
-      return std::pair(std::move(temp), fd);
-    }
-    if (errno != EEXIST) {
+// The one temporary name a save of `file` uses.
+std::filesystem::path temp_path_for(const std::filesystem::path& file) {
+  std::filesystem::path temp = file;
+  temp.replace_filename("." + file.filename().string() + ".tmp");
+  return temp;
+}
+
+// Gives the new file the old one's owner and group when the process runs as root, so that a save
+// made as root with a user's HOME does not hand the user's file to root. Only root can give a
+// file away; a refusal (a file system without owners) leaves the process's own, as a new file
+// has.
+void keep_owner(int fd, const struct stat& old) {
+  if (::geteuid() == 0) {
+    [[maybe_unused]] const int kept = ::fchown(fd, old.st_uid, old.st_gid);
+  }
+}
+
+// Writes `content` into the open temporary file and makes it durable, with the owner and the
+// permission bits of the file it will replace when that exists.
+IoResult<void> fill_temp(int fd, const struct stat* old, std::string_view content) {
+  if (old != nullptr) {
+    keep_owner(fd, *old);
+    if (::fchmod(fd, old->st_mode & 07777) != 0) {
       return last_error();
     }
   }
-  return tl::unexpected(IoError::os(EEXIST));
+  if (auto written = write_all(fd, content); !written) {
+    return written;
+  }
+  if (::fsync(fd) != 0) {
+    return last_error();
+  }
+  return {};
 }
 
-// Writes `content` into the open temporary file and makes it durable, with the permission bits
-// of the file it will replace when that exists.
-IoResult<void> fill_temp(int fd, const std::filesystem::path& file, std::string_view content) {
-  struct stat old {};
-  if (::stat(file.c_str(), &old) == 0 && ::fchmod(fd, old.st_mode & 07777) != 0) {
+// Writes `content` to the temporary file and renames it over `file`; on failure removes the
+// temporary file it made.
+IoResult<void> replace_through_temp(const std::filesystem::path& file, const struct stat* old,
+                                    std::string_view content) {
+  const std::filesystem::path temp = temp_path_for(file);
+  // A leftover of a save that was killed; when it cannot be removed, the exclusive create below
+  // reports why.
+  ::unlink(temp.c_str());
+  FdGuard fd(::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
+  if (fd.get() < 0) {
+    return last_error();
+  }
+  auto result = fill_temp(fd.get(), old, content);
+  if (result && ::close(fd.release()) != 0) {
+    result = last_error();
+  }
+  if (result && ::rename(temp.c_str(), file.c_str()) != 0) {
+    result = last_error();
+  }
+  if (!result) {
+    ::unlink(temp.c_str());
+  }
+  return result;
+}
+
+bool is_permission_error(const IoError& error) {
+  return error.os_code() == EACCES || error.os_code() == EPERM;
+}
+
+// Truncates the open file and writes `content` into it.
+IoResult<void> rewrite(int fd, std::string_view content) {
+  if (::ftruncate(fd, 0) != 0) {
     return last_error();
   }
   if (auto written = write_all(fd, content); !written) {
@@ -202,25 +244,46 @@ IoResult<std::string> read_text(const std::filesystem::path& file) {
 
 IoResult<void> replace_file(const std::filesystem::path& link_or_file, std::string_view content) {
   const std::filesystem::path file = followed(link_or_file);
-  auto temp = create_temp_beside(file);
-  if (!temp) {
-    return tl::unexpected(temp.error());
+  struct stat old {};
+  const bool has_old = ::stat(file.c_str(), &old) == 0;
+  auto replaced = replace_through_temp(file, has_old ? &old : nullptr, content);
+  if (replaced) {
+    sync_dir(file.has_parent_path() ? file.parent_path() : std::filesystem::path("."));
+    return {};
   }
-  const auto& [temp_path, raw_fd] = *temp;
-  FdGuard fd(raw_fd);
-  auto result = fill_temp(fd.get(), file, content);
-  if (result && ::close(fd.release()) != 0) {
-    result = last_error();
+  if (!has_old || !is_permission_error(replaced.error())) {
+    return replaced;
   }
-  if (result && ::rename(temp_path.c_str(), file.c_str()) != 0) {
-    result = last_error();
+  // The directory refuses new files, but the file itself may still be writable.
+  const FdGuard fd(::open(file.c_str(), O_WRONLY | O_CLOEXEC));
+  if (fd.get() < 0) {
+    return replaced;
   }
-  if (!result) {
-    ::unlink(temp_path.c_str());
-    return result;
+  return rewrite(fd.get(), content);
+}
+
+IoResult<DirLock> DirLock::take(const std::filesystem::path& dir, Mode mode) {
+  const std::filesystem::path where = dir.empty() ? std::filesystem::path(".") : dir;
+  FdGuard fd(::open(where.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (fd.get() < 0) {
+    return last_error();
   }
-  sync_dir(file.has_parent_path() ? file.parent_path() : std::filesystem::path("."));
-  return {};
+  const int operation = mode == Mode::Shared ? LOCK_SH : LOCK_EX;
+  while (::flock(fd.get(), operation) != 0) {
+    if (errno != EINTR) {
+      return last_error();
+    }
+  }
+  return DirLock(fd.release());
+}
+
+DirLock::DirLock(DirLock&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
+
+DirLock::~DirLock() {
+  // Closing the only descriptor of the open directory releases the lock.
+  if (fd_ >= 0) {
+    ::close(fd_);
+  }
 }
 
 }  // namespace orvo::store

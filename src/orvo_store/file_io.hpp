@@ -47,11 +47,37 @@ using IoResult = tl::expected<T, IoError>;
 [[nodiscard]] IoResult<std::string> read_text(const std::filesystem::path& file);
 
 // Replaces `file` with `content` so that it holds either the old or the whole new content: the
-// text goes to a fresh temporary file in the same directory, is flushed to disk, keeps the old
-// file's permission bits (a new file gets 0666 before the umask) and is renamed over `file` (over
-// its target when `file` is a symbolic link, so the link stays). On failure the temporary file is
-// removed and `file` is untouched.
+// text goes to the temporary file ".{name}.tmp" beside it (a leftover of an interrupted save is
+// replaced), is flushed to disk, keeps the old file's permission bits and, where the process may
+// set them, its owner and group (a new file gets 0666 before the umask), and is renamed over
+// `file` (over its target when `file` is a symbolic link, so the link stays). When the directory
+// refuses the temporary file or the rename for lack of permission but `file` itself is
+// writable, `file` is rewritten in place instead. On failure the temporary file is removed and
+// `file` is untouched. Callers must keep other writers of `file` out while this runs (the
+// temporary name is shared).
 [[nodiscard]] IoResult<void> replace_file(const std::filesystem::path& file,
                                           std::string_view content);
+
+// An advisory lock (flock) on a directory, taken through a read-only descriptor of the directory
+// itself and held until the object goes away. Shared locks exclude exclusive ones; an exclusive
+// lock excludes every other, also one taken through another descriptor in the same process.
+class DirLock {
+ public:
+  enum class Mode { Shared, Exclusive };
+
+  // Opens `dir` (the current directory when empty) and waits until the lock is granted. Fails
+  // when the directory cannot be opened or locked.
+  [[nodiscard]] static IoResult<DirLock> take(const std::filesystem::path& dir, Mode mode);
+
+  DirLock(DirLock&& other) noexcept;
+  DirLock& operator=(DirLock&&) = delete;
+  DirLock(const DirLock&) = delete;
+  DirLock& operator=(const DirLock&) = delete;
+  ~DirLock();
+
+ private:
+  explicit DirLock(int fd) : fd_(fd) {}
+  int fd_;
+};
 
 }  // namespace orvo::store

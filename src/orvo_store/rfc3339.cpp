@@ -11,14 +11,12 @@ namespace {
 
 using std::int64_t;
 
-enum class Fault { OutOfRange, Impossible, Invalid, TooShort, TooLong };
+enum class Fault { OutOfRange, Invalid, TooShort, TooLong };
 
 std::string describe(Fault fault) {
   switch (fault) {
     case Fault::OutOfRange:
       return "input is out of range";
-    case Fault::Impossible:
-      return "no possible date and time matching input";
     case Fault::Invalid:
       return "input contains invalid characters";
     case Fault::TooShort:
@@ -32,11 +30,7 @@ std::string describe(Fault fault) {
 template <class T>
 using Scan = tl::expected<T, Fault>;
 
-// The years the format accepts.
-constexpr int64_t kMinYear = -262143;
-constexpr int64_t kMaxYear = 262142;
 constexpr int64_t kSecondsPerDay = 86400;
-constexpr int64_t kNanosPerSecond = 1'000'000'000;
 
 // Days since 1970-01-01 of a proleptic Gregorian date.
 constexpr int64_t days_from_civil(int64_t y, int64_t m, int64_t d) {
@@ -314,31 +308,26 @@ Scan<Fields> scan_fields(std::string_view s) {
   return f;
 }
 
-// The instant of the scanned fields: the calendar date first, then the offset, then whether the
-// instant in UTC is within the accepted years, each with its own fault. A leap second (second 60)
-// becomes the first second of the next minute, the nearest a UtcTime can hold.
+// The instant of the scanned fields, which the writer must be able to write back: its UTC form
+// lies in the years 0 to 9999. A leap second (second 60) becomes the first second of the next
+// minute, the nearest a UtcTime can hold.
 Scan<core::UtcTime> to_utc(const Fields& f) {
-  if (f.year < kMinYear || f.year > kMaxYear || f.day > days_in_month(f.year, f.month)) {
+  if (f.day > days_in_month(f.year, f.month)) {
     return tl::unexpected(Fault::OutOfRange);
   }
   if (f.offset <= -kSecondsPerDay || f.offset >= kSecondsPerDay) {
     return tl::unexpected(Fault::OutOfRange);
   }
-  const bool leap = f.second == 60;
+  // The year fits 32 bits, so none of this overflows.
   const int64_t local = days_from_civil(f.year, f.month, f.day) * kSecondsPerDay + f.hour * 3600 +
-                        f.minute * 60 + (leap ? 59 : f.second);
+                        f.minute * 60 + f.second;
   const int64_t utc = local - f.offset;
-  constexpr int64_t kFirst = days_from_civil(kMinYear, 1, 1) * kSecondsPerDay;
-  constexpr int64_t kLast = days_from_civil(kMaxYear, 12, 31) * kSecondsPerDay + 86399;
+  constexpr int64_t kFirst = days_from_civil(0, 1, 1) * kSecondsPerDay;
+  constexpr int64_t kLast = days_from_civil(9999, 12, 31) * kSecondsPerDay + 86399;
   if (utc < kFirst || utc > kLast) {
-    return tl::unexpected(Fault::Impossible);
-  }
-  int64_t nanos = 0;
-  if (__builtin_mul_overflow(utc + (leap ? 1 : 0), kNanosPerSecond, &nanos) ||
-      __builtin_add_overflow(nanos, f.nanos, &nanos)) {
     return tl::unexpected(Fault::OutOfRange);
   }
-  return core::UtcTime(std::chrono::nanoseconds(nanos));
+  return core::UtcTime{utc, static_cast<std::uint32_t>(f.nanos)};
 }
 
 // The fewest of 0, 3, 6 or 9 fraction digits that hold `nanos` exactly, after a ".".
@@ -358,19 +347,14 @@ std::string fraction_text(int64_t nanos) {
 }  // namespace
 
 std::string format_rfc3339(core::UtcTime time) {
-  // Split without multiplying back, which would overflow near the ends of the range.
-  const int64_t count = time.time_since_epoch().count();
-  const bool before_whole = count % kNanosPerSecond < 0;
-  const int64_t nanos = count % kNanosPerSecond + (before_whole ? kNanosPerSecond : 0);
-  const int64_t total = count / kNanosPerSecond - (before_whole ? 1 : 0);
-  const int64_t days = total >= 0 ? total / kSecondsPerDay : -((-total - 1) / kSecondsPerDay) - 1;
-  const int64_t of_day = total - days * kSecondsPerDay;
+  const int64_t of_day = (time.seconds % kSecondsPerDay + kSecondsPerDay) % kSecondsPerDay;
+  const int64_t days = (time.seconds - of_day) / kSecondsPerDay;
   const Civil date = civil_from_days(days);
   std::string out = date.year >= 0 && date.year <= 9999 ? fmt::format("{:04}", date.year)
                                                         : fmt::format("{:+05}", date.year);
   out += fmt::format("-{:02}-{:02}T{:02}:{:02}:{:02}", date.month, date.day, of_day / 3600,
                      of_day / 60 % 60, of_day % 60);
-  out += fraction_text(nanos);
+  out += fraction_text(time.nanos);
   out += 'Z';
   return out;
 }

@@ -15,6 +15,62 @@ tl::unexpected<StoreError> io_failure(const IoError& error) {
   return tl::unexpected(StoreError::io(error));
 }
 
+// Makes the directory of `file` and takes the lock on it.
+StoreResult<DirLock> lock_dir_of(const std::filesystem::path& file, DirLock::Mode mode) {
+  const std::filesystem::path dir = file.parent_path();
+  if (auto made = create_dir_all(dir); !made) {
+    return io_failure(made.error());
+  }
+  auto lock = DirLock::take(dir, mode);
+  if (!lock) {
+    return io_failure(lock.error());
+  }
+  return std::move(*lock);
+}
+
+// The state file's document, or the empty state with the default preferences when there is no
+// file. Needs the directory's lock held.
+StoreResult<StoreData> load(const std::filesystem::path& file) {
+  const auto exists = file_exists(file);
+  if (!exists) {
+    return io_failure(exists.error());
+  }
+  if (!*exists) {
+    return StoreData{{}, core::AppPrefs::defaults()};
+  }
+  const auto text = read_text(file);
+  if (!text) {
+    return io_failure(text.error());
+  }
+  auto data = read_state(*text);
+  if (!data) {
+    return tl::unexpected(StoreError::json(std::move(data.error())));
+  }
+  return std::move(*data);
+}
+
+// `load` under the directory's shared lock.
+StoreResult<StoreData> load_shared(const std::filesystem::path& file) {
+  const auto lock = lock_dir_of(file, DirLock::Mode::Shared);
+  if (!lock) {
+    return tl::unexpected(lock.error());
+  }
+  return load(file);
+}
+
+// Rewrites the state file with `data`; the file is not touched when the text is refused. Needs
+// the directory's lock held exclusively.
+StoreResult<void> save(const std::filesystem::path& file, const StoreData& data) {
+  const auto text = write_state(data);
+  if (!text) {
+    return tl::unexpected(StoreError::json(text.error()));
+  }
+  if (auto written = replace_file(file, *text); !written) {
+    return io_failure(written.error());
+  }
+  return {};
+}
+
 }  // namespace
 
 std::string StoreError::message() const {
@@ -73,67 +129,75 @@ StoreResult<Store> Store::open_default() {
 }
 
 StoreResult<Store> Store::open_at(std::filesystem::path path) {
-  if (auto made = create_dir_all(path.parent_path()); !made) {
-    return io_failure(made.error());
-  }
-  const auto exists = file_exists(path);
-  if (!exists) {
-    return io_failure(exists.error());
-  }
-  if (!*exists) {
-    return Store(std::move(path), StoreData{{}, core::AppPrefs::defaults()});
-  }
-  const auto text = read_text(path);
-  if (!text) {
-    return io_failure(text.error());
-  }
-  auto data = read_state(*text);
+  auto data = load_shared(path);
   if (!data) {
-    return tl::unexpected(StoreError::json(std::move(data.error())));
+    return tl::unexpected(std::move(data.error()));
   }
   return Store(std::move(path), std::move(*data));
 }
 
-StoreResult<void> Store::save() const {
-  if (auto made = create_dir_all(path_.parent_path()); !made) {
-    return io_failure(made.error());
+StoreResult<void> Store::reload() {
+  auto data = load_shared(path_);
+  if (!data) {
+    return tl::unexpected(std::move(data.error()));
   }
-  const auto text = write_state(data_);
-  if (!text) {
-    return tl::unexpected(StoreError::json(text.error()));
-  }
-  if (auto written = replace_file(path_, *text); !written) {
-    return io_failure(written.error());
-  }
+  data_ = std::move(*data);
   return {};
 }
 
-StoreResult<void> Store::add_project(core::Project project) {
-  const bool known = std::any_of(data_.projects.begin(), data_.projects.end(), [&](const auto& p) {
-    return core::same_path(p.main_path, project.main_path);
-  });
-  if (known) {
-    return {};
+template <class Apply>
+StoreResult<void> Store::change(Apply apply) {
+  auto lock = lock_dir_of(path_, DirLock::Mode::Exclusive);
+  if (!lock) {
+    return tl::unexpected(std::move(lock.error()));
   }
-  core::log::event(core::log::Level::Info, kLogTarget, "add project",
-                   {{"name", project.name}, {"path", core::display(project.main_path)}});
-  data_.projects.push_back(std::move(project));
-  return save();
+  auto data = load(path_);
+  if (!data) {
+    return tl::unexpected(std::move(data.error()));
+  }
+  StoreResult<Save> applied = apply(*data);
+  if (applied && *applied == Save::Yes) {
+    if (auto saved = save(path_, *data); !saved) {
+      return saved;
+    }
+  }
+  // The file holds what was read, or the change applied to it: either is the store's data now.
+  data_ = std::move(*data);
+  return applied.map([](Save) {});
+}
+
+StoreResult<void> Store::add_project(core::Project project) {
+  return change([&](StoreData& data) -> StoreResult<Save> {
+    const bool known = std::any_of(data.projects.begin(), data.projects.end(), [&](const auto& p) {
+      return core::same_path(p.main_path, project.main_path);
+    });
+    if (known) {
+      return Save::No;
+    }
+    core::log::event(core::log::Level::Info, kLogTarget, "add project",
+                     {{"name", project.name}, {"path", core::display(project.main_path)}});
+    data.projects.push_back(std::move(project));
+    return Save::Yes;
+  });
 }
 
 StoreResult<void> Store::remove_project(const core::ProjectId& id) {
-  std::erase_if(data_.projects, [&](const core::Project& p) { return p.id == id; });
-  return save();
+  return change([&](StoreData& data) -> StoreResult<Save> {
+    std::erase_if(data.projects, [&](const core::Project& p) { return p.id == id; });
+    return Save::Yes;
+  });
 }
 
 StoreResult<void> Store::set_quick_base(const core::ProjectId& id, std::string base) {
-  const auto found = std::find_if(data_.projects.begin(), data_.projects.end(),
-                                  [&](const core::Project& p) { return p.id == id; });
-  if (found == data_.projects.end()) {
-    return tl::unexpected(StoreError::not_found());
-  }
-  found->quick_base = std::move(base);
-  return save();
+  return change([&](StoreData& data) -> StoreResult<Save> {
+    const auto found = std::find_if(data.projects.begin(), data.projects.end(),
+                                    [&](const core::Project& p) { return p.id == id; });
+    if (found == data.projects.end()) {
+      return tl::unexpected(StoreError::not_found());
+    }
+    found->quick_base = std::move(base);
+    return Save::Yes;
+  });
 }
 
 }  // namespace orvo::store

@@ -49,8 +49,13 @@ class StoreError {
 template <class T>
 using StoreResult = tl::expected<T, StoreError>;
 
-// The projects and preferences kept in the state file; every change rewrites the whole file.
-// No locking of its own: the owner serialises all calls.
+// The projects and preferences kept in the state file. Several processes may share one file:
+// each change is one step under an exclusive lock on the file's directory (flock on the directory
+// itself, so it also excludes another Store of the same process): the file is read again as it
+// is now (a missing file is the empty state), the one change is applied to what was read and
+// saved, and only then does the data in memory become that result. A change whose read or save
+// fails changes nothing, on disk or in memory. Reads take the lock shared. No locking between
+// threads: the owner serialises the calls on one Store.
 class Store {
  public:
   // The directory of the state file: "Library/Application Support/orvo" under the home directory
@@ -63,38 +68,46 @@ class Store {
 
   // Creates the directory of `path` with its ancestors, then loads the state file, or starts
   // with no projects and the default preferences when the file does not exist (nothing is
-  // written then). Fails with Io when the directory cannot be made, the file cannot be examined
-  // or read, or is not UTF-8; with Json when its text is refused. A refused file is left as is.
+  // written then). Fails with Io when the directory cannot be made or locked, the file cannot be
+  // examined or read, or is not UTF-8; with Json when its text is refused. A refused file is
+  // left as is.
   [[nodiscard]] static StoreResult<Store> open_at(std::filesystem::path path);
 
   // The full path of the state file.
   [[nodiscard]] const std::filesystem::path& path() const { return path_; }
 
-  // The document held in memory; after each successful save the file holds exactly this.
+  // The document as this store last read or saved it.
   [[nodiscard]] const StoreData& data() const { return data_; }
 
-  // Rewrites the state file from `data()`. Fails with Json when a `main_path` is not UTF-8 (the
-  // file is not touched) and with Io when the directory or the file cannot be written (the old
-  // file stays whole).
-  [[nodiscard]] StoreResult<void> save() const;
+  // Reads the state file again, as `open_at` does, and holds what it found. Fails as `open_at`
+  // does, and then keeps the data it held.
+  [[nodiscard]] StoreResult<void> reload();
 
   // Appends `project` and saves, unless a stored project has an equal `main_path` (compared
-  // component-wise), in which case nothing changes and this succeeds. Fails as `save` does; the
-  // project then stays appended in memory.
+  // component-wise), in which case nothing is saved and this succeeds. Fails with Json when a
+  // `main_path` is not UTF-8 and with Io when the file cannot be read or written, or with the
+  // refusal of a file that was damaged meanwhile.
   [[nodiscard]] StoreResult<void> add_project(core::Project project);
 
   // Removes every project with identifier `id` and saves, also when none matched. Fails as
-  // `save` does.
+  // `add_project` does.
   [[nodiscard]] StoreResult<void> remove_project(const core::ProjectId& id);
 
   // Sets the quick base of the first project with identifier `id` to `base`, exactly as given,
   // and saves. Fails with NotFound (nothing saved) when no project has that identifier, else as
-  // `save` does.
+  // `add_project` does.
   [[nodiscard]] StoreResult<void> set_quick_base(const core::ProjectId& id, std::string base);
 
  private:
+  // Whether a change applied to the data read asks for a save.
+  enum class Save { No, Yes };
+
   Store(std::filesystem::path path, StoreData data)
       : path_(std::move(path)), data_(std::move(data)) {}
+
+  // One change under the exclusive lock: read, `apply`, save when it asks, then hold the result.
+  template <class Apply>
+  [[nodiscard]] StoreResult<void> change(Apply apply);
 
   std::filesystem::path path_;
   StoreData data_;

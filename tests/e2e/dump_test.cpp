@@ -1,7 +1,13 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <regex>
+#include <thread>
 
 #include "e2e/run_orvo.hpp"
 #include "support/git_repo.hpp"
@@ -14,6 +20,38 @@ const std::vector<std::pair<std::string, std::string>> kDump = {{"ORVO_DUMP", "1
 
 constexpr const char* kEmptyListing =
     "Orvo \u2014 Orvo\n========================\n(no projects \u2014 press `a` to add)\n";
+
+// Runs orvo in dump mode with HOME set to `home`, `stdout_fd` as its standard output, its
+// standard error into `err_file` and SIGPIPE at its default; gives the wait status.
+int dump_into(const std::filesystem::path& home, int stdout_fd,
+              const std::filesystem::path& err_file) {
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_adddup2(&actions, stdout_fd, STDOUT_FILENO);
+  posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, err_file.c_str(),
+                                   O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  posix_spawnattr_t attr;
+  posix_spawnattr_init(&attr);
+  sigset_t pipe_signal;
+  sigemptyset(&pipe_signal);
+  sigaddset(&pipe_signal, SIGPIPE);
+  posix_spawnattr_setsigdefault(&attr, &pipe_signal);
+  posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGDEF);
+  const std::string home_var = "HOME=" + home.string();
+  const char* const argv[] = {"env",         "-u",     "RUST_LOG",  "-u",
+                              "NO_COLOR",    "-u",     "ORVO_DUMP", home_var.c_str(),
+                              "ORVO_DUMP=1", ORVO_EXE, nullptr};
+  pid_t pid = 0;
+  const int spawned =
+      posix_spawnp(&pid, "env", &actions, &attr, const_cast<char* const*>(argv), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  posix_spawnattr_destroy(&attr);
+  int status = -1;
+  if (spawned != 0 || waitpid(pid, &status, 0) != pid) {
+    return -1;
+  }
+  return status;
+}
 
 // A home folder and a repository "proj" with an origin, a linked worktree and a detached one.
 class DumpTest : public testing::Test {
@@ -178,6 +216,46 @@ TEST_F(DumpTest, DiagnosticsShowWhatTheDirectivesLetThrough) {
     EXPECT_EQ(informed, c.info) << out.err;
     const auto lines = static_cast<std::size_t>(std::count(out.err.begin(), out.err.end(), '\n'));
     EXPECT_EQ(lines, std::size_t{c.ignoring} + c.warn + c.info) << out.err;
+  }
+}
+
+TEST_F(DumpTest, AListingThatCannotBeWrittenIsAnError) {
+  const std::filesystem::path err = tmp_ / "err";
+  const int full = open("/dev/full", O_WRONLY | O_CLOEXEC);
+  ASSERT_GE(full, 0);
+  const int status = dump_into(home(), full, err);
+  close(full);
+  ASSERT_TRUE(WIFEXITED(status)) << status;
+  EXPECT_EQ(WEXITSTATUS(status), 1);
+  EXPECT_EQ(read_file(err), "Error: io: No space left on device (os error 28)\n");
+
+  // A reader that has gone ends the run by SIGPIPE, as for any program at the default.
+  int ends[2];
+  ASSERT_EQ(pipe2(ends, O_CLOEXEC), 0);
+  close(ends[0]);
+  const int piped = dump_into(home(), ends[1], err);
+  close(ends[1]);
+  ASSERT_TRUE(WIFSIGNALED(piped)) << piped;
+  EXPECT_EQ(WTERMSIG(piped), SIGPIPE);
+  EXPECT_EQ(read_file(err), "");
+}
+
+TEST_F(DumpTest, TwoRunsAddingAtOnceKeepBothProjects) {
+  const GitRepo first(tmp_ / "src" / "first");
+  const GitRepo second(tmp_ / "src" / "second");
+  for (int round = 0; round < 5; ++round) {
+    SCOPED_TRACE(round);
+    const std::filesystem::path home = tmp_ / ("home" + std::to_string(round));
+    sys::Output runs[2];
+    std::thread other([&] { runs[1] = run_orvo(home, kDump, {second.path().string()}); });
+    runs[0] = run_orvo(home, kDump, {first.path().string()});
+    other.join();
+    EXPECT_EQ(runs[0].status.code(), 0) << runs[0].err;
+    EXPECT_EQ(runs[1].status.code(), 0) << runs[1].err;
+
+    const std::string listing = run_orvo(home, kDump).out;
+    EXPECT_NE(listing.find("\u25bc first"), std::string::npos) << listing;
+    EXPECT_NE(listing.find("\u25bc second"), std::string::npos) << listing;
   }
 }
 

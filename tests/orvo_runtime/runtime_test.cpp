@@ -234,6 +234,56 @@ TEST_F(RuntimeTest, BootstrapBroadcastsOnceWhenNothingIsStoredOrEveryListingFail
   EXPECT_THAT(events(), ElementsAre("ProjectsChanged"));
 }
 
+TEST_F(RuntimeTest, ProjectsAnotherRunAddedShowAtTheNextChangeAndWithWorktreesAfterRefresh) {
+  test::GitRepo mine(tmp / "mine");
+  test::GitRepo theirs(tmp / "theirs");
+  const core::ProjectId id = add(mine);
+  const auto add_elsewhere = [&](const test::GitRepo& repo) {
+    auto other = store::Store::open_default();
+    ASSERT_TRUE(other);
+    core::Project project{core::ProjectId::create(),
+                          repo.path().filename().string(),
+                          repo.path(),
+                          "../worktrees/{repo}",
+                          std::nullopt,
+                          std::nullopt,
+                          core::utc_now()};
+    ASSERT_TRUE(other->add_project(std::move(project)));
+  };
+  const auto shown = [&] {
+    std::vector<std::string> out;
+    for (const core::ProjectSnapshot& p : rt().snapshot().projects) {
+      out.push_back(fmt::format("{} {}", p.project.name, p.worktrees.size()));
+    }
+    return out;
+  };
+
+  add_elsewhere(theirs);
+  EXPECT_THAT(shown(), ElementsAre("mine 1"));
+  ASSERT_TRUE(rt().handle(SetQuickBase{id, "dev"}));
+  EXPECT_THAT(shown(), ElementsAre("mine 1", "theirs 0"));
+  ASSERT_TRUE(rt().handle(Bootstrap{}));
+  EXPECT_THAT(shown(), ElementsAre("mine 1", "theirs 1"));
+
+  test::GitRepo third(tmp / "third");
+  add_elsewhere(third);
+  ASSERT_TRUE(rt().handle(Bootstrap{}));
+  EXPECT_THAT(shown(), ElementsAre("mine 1", "theirs 1", "third 1"));
+}
+
+TEST_F(RuntimeTest, RefreshWithAStateFileDamagedMeanwhileKeepsWhatWasReadAndWarns) {
+  core::log::init("orvo_runtime=warn", false);
+  test::GitRepo repo(tmp / "proj");
+  add(repo);
+  test::write_file(state_file(), "{");
+  StderrCapture captured;
+  ASSERT_TRUE(rt().handle(Bootstrap{}));
+  EXPECT_EQ(rt().snapshot().projects.size(), 1U);
+  EXPECT_THAT(captured.text(),
+              HasSubstr(" WARN orvo_runtime::app: reload state failed error=json: EOF while "
+                        "parsing an object at line 1 column 1\n"));
+}
+
 TEST_F(RuntimeTest, ListBranchesGivesTheMainRepositorysBranchesSorted) {
   test::GitRepo repo(tmp / "proj");
   repo.add_branch("zed");

@@ -139,8 +139,9 @@ TEST(ReadState, RefusesWithTheMessageAndPosition) {
        "input is out of range at line 1 column 191"},
       {"date calendar", in_projects("created_at", R"("2023-02-29T07:08:09Z")"),
        "input is out of range at line 1 column 191"},
-      {"date impossible", in_projects("created_at", R"("+262142-12-31T23:59:59-01:00")"),
-       "no possible date and time matching input at line 1 column 199"},
+      {"date beyond the writable years",
+       in_projects("created_at", R"("9999-12-31T23:00:00-05:00")"),
+       "input is out of range at line 1 column 196"},
 
       // Syntax.
       {"trailing characters", doc() + " x", "trailing characters at line 1 column 113"},

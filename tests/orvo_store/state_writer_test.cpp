@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include <chrono>
+#include <cstdint>
 #include <string>
 
 #include "orvo_core/ids.hpp"
@@ -10,12 +10,9 @@
 namespace orvo::store {
 namespace {
 
-using std::chrono::nanoseconds;
-using std::chrono::seconds;
-
-// 2024-05-06T07:08:09Z plus `extra`.
-core::UtcTime at(nanoseconds extra = nanoseconds(0)) {
-  return core::UtcTime(seconds(1714979289)) + extra;
+// 2024-05-06T07:08:09Z and `nanos`.
+core::UtcTime at(std::uint32_t nanos = 0) {
+  return {1714979289, nanos};
 }
 
 core::AppPrefs default_prefs() {
@@ -55,11 +52,11 @@ TEST(WriteState, WritesEveryFieldWithEscapesAndTheShortestExactFraction) {
   data.projects.push_back(make_project("q\"b\\s\t\xC3\xA4", "/u/src/proj", at()));
   data.projects.back().quick_base = "origin/main";
   data.projects.back().preferred_editor = "vim";
-  data.projects.push_back(make_project("\x01\x1b\x7f/\b\f\n\r", "/u/src/\xE6\x97\xA5",
-                                       at(std::chrono::milliseconds(120))));
+  data.projects.push_back(
+      make_project("\x01\x1b\x7f/\b\f\n\r", "/u/src/\xE6\x97\xA5", at(120'000'000)));
   data.projects.back().quick_base = "";
-  data.projects.push_back(make_project("micro", "rel/path", at(std::chrono::microseconds(5))));
-  data.projects.push_back(make_project("nano", "/n", at(nanoseconds(123456789))));
+  data.projects.push_back(make_project("micro", "rel/path", at(5'000)));
+  data.projects.push_back(make_project("nano", "/n", at(123'456'789)));
   EXPECT_EQ(written(data), R"json({
   "projects": [
     {
@@ -198,8 +195,10 @@ TEST(ReadState, TolerantFormsAreWrittenBackNormalised) {
 
 TEST(ReadState, GivesBackWhatWasWritten) {
   StoreData data{{}, {"", "pi", {"", "\xE2\x80\xA8", "\\"}, false}};
+  // 0000-12-31T23:59:59.999999999Z
+  const core::UtcTime far{-62135596801, 999'999'999};
   data.projects.push_back(
-      make_project("q\"b\\s\t\xC3\xA4 \xF0\x9F\x98\x80 \x01", "/a b/\"c\"", at(nanoseconds(-1))));
+      make_project("q\"b\\s\t\xC3\xA4 \xF0\x9F\x98\x80 \x01", "/a b/\"c\"", far));
   data.projects.back().preferred_editor = "e";
   const std::string text = written(data);
   const auto read = read_state(text);

@@ -5,11 +5,18 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <sys/wait.h>
+
 #include <cerrno>
+#include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <filesystem>
+#include <functional>
+#include <thread>
 
 #include "orvo_sys/os_error.hpp"
+#include "state_fixtures.hpp"
 #include "support/temp_dir.hpp"
 
 namespace orvo::store {
@@ -22,17 +29,33 @@ using orvo::test::TempDir;
 using orvo::test::write_file;
 
 core::Project make_project(std::string name, fs::path main_path) {
-  return {core::ProjectId::create(),
-          std::move(name),
-          std::move(main_path),
-          "../worktrees/{repo}",
-          "main",
-          std::nullopt,
-          core::UtcTime(std::chrono::seconds(1714979289))};
+  return {core::ProjectId::create(),   std::move(name), std::move(main_path),
+          "../worktrees/{repo}",       "main",          std::nullopt,
+          core::UtcTime{1714979289, 0}};
 }
 
 std::string os_text(int code) {
   return sys::OsError{code}.message();
+}
+
+// A user and group id that owns nothing here.
+constexpr uid_t kOtherUser = 43210;
+
+// Runs `body` in a child process, under kOtherUser when this process runs as root, and gives its
+// exit status (-1 when it did not exit).
+int in_unprivileged_child(const std::function<int()>& body) {
+  const pid_t pid = fork();
+  if (pid == 0) {
+    if (geteuid() == 0 && (setgid(kOtherUser) != 0 || setuid(kOtherUser) != 0)) {
+      _exit(3);
+    }
+    _exit(body());
+  }
+  int status = 0;
+  if (pid < 0 || waitpid(pid, &status, 0) != pid || !WIFEXITED(status)) {
+    return -1;
+  }
+  return WEXITSTATUS(status);
 }
 
 // A temporary HOME with no editor variables, so the default preferences are fixed.
@@ -133,8 +156,11 @@ TEST_F(StoreTest, RemovingKeepsTheOrderAndAnUnknownIdentifierRewritesTheFileUnch
   EXPECT_EQ(store.data().projects[0].name, "a");
   EXPECT_EQ(store.data().projects[1].name, "c");
 
+  // The same document without blanks and line breaks is written back in the usual layout.
   const std::string before = read_file(file());
-  fs::remove(file());
+  std::string compact = before;
+  std::erase_if(compact, [](char c) { return c == ' ' || c == '\n'; });
+  write_file(file(), compact);
   ASSERT_TRUE(store.remove_project(core::ProjectId::create()));
   EXPECT_EQ(read_file(file()), before);
 }
@@ -194,25 +220,54 @@ TEST_F(StoreTest, ADirectoryThatCannotBeMadeIsAnIoError) {
   EXPECT_EQ(open_failure(), "io: " + os_text(ENOTDIR));
 }
 
-TEST_F(StoreTest, AFailedSaveKeepsTheChangeInMemoryAndTheOldFileWhole) {
-  Store store = open();
-  ASSERT_TRUE(store.add_project(make_project("kept", "/kept")));
-  const std::string before = read_file(file());
+TEST_F(StoreTest, AChangeWhoseReadOrSaveFailsChangesNothing) {
+  struct Case {
+    std::string note;
+    std::function<void(const fs::path& dir)> damage;
+    std::function<StoreResult<void>(Store&, const core::ProjectId& kept)> change;
+    std::string message;
+  };
+  const auto damaged_file = [](const fs::path& dir) {
+    write_file(dir / "state.json", "{\"projects\": [");
+  };
+  // A temporary name taken by a non-empty directory cannot be replaced.
+  const auto temporary_name_taken = [](const fs::path& dir) {
+    fs::create_directories(dir / ".state.json.tmp" / "occupied");
+  };
+  const auto add = [](Store& store, const core::ProjectId&) {
+    return store.add_project(make_project("new", "/new"));
+  };
+  const auto remove = [](Store& store, const core::ProjectId& kept) {
+    return store.remove_project(kept);
+  };
+  const auto set_base = [](Store& store, const core::ProjectId& kept) {
+    return store.set_quick_base(kept, "dev");
+  };
+  const std::string list_eof = "json: EOF while parsing a list at line 1 column 14";
+  const Case cases[] = {
+      {"damaged meanwhile, add", damaged_file, add, list_eof},
+      {"damaged meanwhile, remove", damaged_file, remove, list_eof},
+      {"damaged meanwhile, quick base", damaged_file, set_base, list_eof},
+      {"save fails, add", temporary_name_taken, add, "io: " + os_text(EEXIST)},
+      {"save fails, remove", temporary_name_taken, remove, "io: " + os_text(EEXIST)},
+      {"save fails, quick base", temporary_name_taken, set_base, "io: " + os_text(EEXIST)},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.note);
+    fs::remove_all(dir());
+    Store store = open();
+    const core::Project kept = make_project("kept", "/kept");
+    ASSERT_TRUE(store.add_project(kept));
+    const std::string in_memory = write_state(store.data()).value();
+    c.damage(dir());
+    const std::string on_disk = read_file(file());
 
-  // A file name that is a non-empty directory cannot be replaced.
-  fs::remove(file());
-  fs::create_directories(file() / "occupied");
-  const auto failed = store.add_project(make_project("new", "/new"));
-  ASSERT_FALSE(failed);
-  EXPECT_EQ(failed.error().message(), "io: " + os_text(EISDIR));
-  EXPECT_EQ(store.data().projects.size(), 2u);
-  EXPECT_EQ(std::distance(fs::directory_iterator(dir()), fs::directory_iterator()), 1)
-      << "a temporary file was left behind";
-
-  fs::remove_all(file());
-  write_file(file(), before);
-  ASSERT_TRUE(store.save());
-  EXPECT_EQ(open().data().projects.size(), 2u);
+    const auto failed = c.change(store, kept.id);
+    ASSERT_FALSE(failed);
+    EXPECT_EQ(failed.error().message(), c.message);
+    EXPECT_EQ(write_state(store.data()).value(), in_memory);
+    EXPECT_EQ(read_file(file()), on_disk);
+  }
 }
 
 TEST_F(StoreTest, APathThatIsNotUtf8IsAJsonErrorAndTheFileIsNotTouched) {
@@ -226,13 +281,65 @@ TEST_F(StoreTest, APathThatIsNotUtf8IsAJsonErrorAndTheFileIsNotTouched) {
   EXPECT_EQ(read_file(file()), before);
 }
 
-TEST_F(StoreTest, SavingKeepsThePermissionBitsOfTheFile) {
+TEST_F(StoreTest, SavingKeepsThePermissionBitsAndTheOwnerOfTheFile) {
   Store store = open();
   ASSERT_TRUE(store.add_project(make_project("a", "/a")));
   fs::permissions(file(), fs::perms::owner_read | fs::perms::owner_write);
+  // Run as root, a save must not hand another user's file to root.
+  struct stat before {};
+  ASSERT_EQ(::stat(file().c_str(), &before), 0);
+  if (geteuid() == 0) {
+    ASSERT_EQ(::chown(file().c_str(), kOtherUser, kOtherUser), 0);
+    before.st_uid = before.st_gid = kOtherUser;
+  }
   ASSERT_TRUE(store.add_project(make_project("b", "/b")));
   EXPECT_EQ(fs::status(file()).permissions() & fs::perms::all,
             fs::perms::owner_read | fs::perms::owner_write);
+  struct stat after {};
+  ASSERT_EQ(::stat(file().c_str(), &after), 0);
+  EXPECT_EQ(after.st_uid, before.st_uid);
+  EXPECT_EQ(after.st_gid, before.st_gid);
+}
+
+TEST_F(StoreTest, ADirectoryThatRefusesNewFilesGetsTheFileWrittenInPlace) {
+  struct Case {
+    std::string note;
+    fs::perms file_mode;
+    int status;
+  };
+  // The child's exit status: 0 saved, 1 refused with "Permission denied", 2 anything else.
+  const Case cases[] = {
+      {"writable file", fs::perms::all, 0},
+      {"read-only file", fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read, 1},
+  };
+  fs::permissions(home_.path(), fs::perms::all);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.note);
+    fs::remove_all(dir());
+    ASSERT_TRUE(open().add_project(make_project("kept", "/kept")));
+    const std::string before = read_file(file());
+    fs::permissions(file(), c.file_mode);
+    fs::permissions(dir(), fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read |
+                               fs::perms::group_exec | fs::perms::others_read |
+                               fs::perms::others_exec);
+
+    EXPECT_EQ(in_unprivileged_child([] {
+                Store store = open();
+                const auto added = store.add_project(make_project("new", "/new"));
+                if (added) {
+                  return 0;
+                }
+                return added.error().message() == "io: " + os_text(EACCES) ? 1 : 2;
+              }),
+              c.status);
+    fs::permissions(dir(), fs::perms::all);
+    const std::string after = read_file(file());
+    EXPECT_EQ(after.find("\"name\": \"new\"") != std::string::npos, c.status == 0) << after;
+    if (c.status != 0) {
+      EXPECT_EQ(after, before);
+    }
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir()), fs::directory_iterator()), 1);
+  }
 }
 
 TEST_F(StoreTest, SavingThroughASymbolicLinkKeepsTheLinkAndWritesItsTarget) {
@@ -251,6 +358,106 @@ TEST_F(StoreTest, SavingThroughASymbolicLinkKeepsTheLinkAndWritesItsTarget) {
   EXPECT_EQ(std::distance(fs::directory_iterator(target.parent_path()), fs::directory_iterator()),
             1)
       << "a temporary file was left behind";
+}
+
+TEST_F(StoreTest, TwoStoresOnTwoThreadsAddingAtOnceLoseNothing) {
+  constexpr int kEach = 10;
+  Store first = open();
+  Store second = open();
+  const auto add_all = [](Store& store, const std::string& prefix) {
+    for (int i = 0; i < kEach; ++i) {
+      const std::string name = prefix + std::to_string(i);
+      if (!store.add_project(make_project(name, "/" + name))) {
+        return;
+      }
+    }
+  };
+  std::thread a(add_all, std::ref(first), "a");
+  std::thread b(add_all, std::ref(second), "b");
+  a.join();
+  b.join();
+  EXPECT_EQ(open().data().projects.size(), 2u * kEach);
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir()), fs::directory_iterator()), 1);
+}
+
+TEST_F(StoreTest, ALongLivedStoreKeepsWhatAnotherStoreChanged) {
+  const auto names = [](const Store& store) {
+    std::string out;
+    for (const core::Project& p : store.data().projects) {
+      out += p.name + (p.quick_base ? "=" + *p.quick_base : "") + " ";
+    }
+    return out;
+  };
+  Store lasting = open();
+  Store other = open();
+  const core::Project a = make_project("a", "/a");
+  const core::Project b = make_project("b", "/b");
+  ASSERT_TRUE(other.add_project(a));
+  ASSERT_TRUE(lasting.add_project(b));
+  EXPECT_EQ(names(lasting), "a=main b=main ");
+
+  // Adding a path another store added meanwhile keeps that store's project.
+  ASSERT_TRUE(other.add_project(make_project("c", "/c")));
+  ASSERT_TRUE(lasting.add_project(make_project("c again", "/c/")));
+  EXPECT_EQ(names(lasting), "a=main b=main c=main ");
+
+  ASSERT_TRUE(other.remove_project(a.id));
+  ASSERT_TRUE(lasting.set_quick_base(b.id, "dev"));
+  EXPECT_EQ(names(lasting), "b=dev c=main ");
+  EXPECT_EQ(names(open()), "b=dev c=main ");
+
+  ASSERT_TRUE(other.add_project(make_project("d", "/d")));
+  EXPECT_EQ(names(lasting), "b=dev c=main ");
+  ASSERT_TRUE(lasting.reload());
+  EXPECT_EQ(names(lasting), "b=dev c=main d=main ");
+}
+
+TEST_F(StoreTest, AKilledSaveLeavesTheOldOrTheNewFileAndAtMostOneTemporaryFile) {
+  ASSERT_TRUE(open().add_project(make_project("kept", "/kept")));
+  for (int round = 0; round < 40; ++round) {
+    SCOPED_TRACE(round);
+    const pid_t pid = fork();
+    if (pid == 0) {
+      auto opened = Store::open_default();
+      if (!opened) {
+        _exit(1);
+      }
+      Store& store = *opened;
+      for (;;) {
+        const core::Project p = make_project("p", "/p");
+        if (!store.add_project(p) || !store.remove_project(p.id)) {
+          _exit(1);
+        }
+      }
+    }
+    ASSERT_GT(pid, 0);
+    std::this_thread::sleep_for(std::chrono::microseconds(500 + round * 97 % 2500));
+    ASSERT_EQ(kill(pid, SIGKILL), 0);
+    int status = 0;
+    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    ASSERT_TRUE(WIFSIGNALED(status)) << "the saving child failed";
+
+    const auto reopened = Store::open_default();
+    ASSERT_TRUE(reopened) << reopened.error().message();
+    EXPECT_EQ(reopened->data().projects.at(0).name, "kept");
+    EXPECT_LE(std::distance(fs::directory_iterator(dir()), fs::directory_iterator()), 2);
+  }
+  ASSERT_TRUE(open().remove_project(core::ProjectId::create()));
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir()), fs::directory_iterator()), 1);
+}
+
+TEST_F(StoreTest, AStateFileWithFarDatesLoadsAndSavesBackUnchanged) {
+  for (const char* date :
+       {"0001-01-01T00:00:00Z", "0000-01-01T00:00:00Z", "9999-12-31T23:59:59.999999999Z"}) {
+    SCOPED_TRACE(date);
+    fs::remove_all(dir());
+    Store store = open();
+    ASSERT_TRUE(store.add_project(make_project("far", "/far")));
+    const std::string text = test::replaced(read_file(file()), "2024-05-06T07:08:09Z", date);
+    write_file(file(), text);
+    ASSERT_TRUE(open().remove_project(core::ProjectId::create()));
+    EXPECT_EQ(read_file(file()), text);
+  }
 }
 
 TEST(StoreDataDir, IsUnderTheHomeDirectoryFromHomeElseTheUserDatabase) {
