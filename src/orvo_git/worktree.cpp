@@ -6,7 +6,6 @@
 #include "orvo_git/exec.hpp"
 #include "orvo_git/text.hpp"
 #include "orvo_sys/fs.hpp"
-#include "orvo_sys/text.hpp"
 
 namespace orvo::git {
 namespace {
@@ -151,11 +150,15 @@ GitResult<void> remove_worktree(const std::filesystem::path& main_path,
   return git_ok(main_path, args);
 }
 
-// The root is kept as git's bytes: decoded lossily, a directory name that is not UTF-8 would
-// become another path, and that path would be stored as the project's main path.
+// The root is kept as git's bytes: decoded lossily or trimmed, a directory name that is not UTF-8
+// or that ends in white space would become another path, and that path would be stored as the
+// project's main path.
 GitResult<std::filesystem::path> repo_toplevel(const std::filesystem::path& dir) {
-  return git_bytes(dir, {"rev-parse", "--show-toplevel"}).map([](const std::string& output) {
-    return std::filesystem::path(std::string(sys::trim_white_space(output)));
+  return git_bytes(dir, {"rev-parse", "--show-toplevel"}).map([](std::string output) {
+    if (output.ends_with('\n')) {
+      output.pop_back();
+    }
+    return std::filesystem::path(std::move(output));
   });
 }
 

@@ -38,9 +38,10 @@ namespace orvo::git {
 [[nodiscard]] GitResult<void> remove_worktree(const std::filesystem::path& main_path,
                                               const std::filesystem::path& worktree, bool force);
 
-// The root of the repository that contains `dir`, as git reports it (its bytes kept, trimmed,
-// not resolved further). Fails with git's error, e.g. `CommandFailed` outside any repository and
-// `NotARepo` when `dir` does not exist.
+// The root of the work tree that contains `dir`, as git reports it: its bytes without git's final
+// line feed, so a root whose name ends in white space keeps it; not resolved further. Fails with
+// git's error, e.g. `CommandFailed` outside any repository and `NotARepo` when `dir` does not
+// exist.
 [[nodiscard]] GitResult<std::filesystem::path> repo_toplevel(const std::filesystem::path& dir);
 
 }  // namespace orvo::git

@@ -255,5 +255,27 @@ TEST(RepoToplevel, FindsTheRootOfTheRepositoryAroundADirectory) {
   EXPECT_EQ(repo_toplevel(odd.path()), odd.path());
 }
 
+TEST(RepoToplevel, KeepsWhiteSpaceThatEndsTheRootsName) {
+  struct Case {
+    const char* suffix;
+    bool sibling;  // a repository beside it under the name without the suffix
+  };
+  const Case cases[] = {
+      {" ", false}, {" ", true}, {"\t", false}, {"\t", true}, {"\u00A0", false}, {"\u00A0", true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message()
+                 << "suffix " << testing::PrintToString(c.suffix) << " sibling " << c.sibling);
+    TempDir tmp;
+    if (c.sibling) {
+      GitRepo sibling(tmp / "proj");
+    }
+    GitRepo repo(tmp / (std::string("proj") + c.suffix));
+    std::filesystem::create_directories(repo.path() / "sub");
+    EXPECT_EQ(repo_toplevel(repo.path()), repo.path());
+    EXPECT_EQ(repo_toplevel(repo.path() / "sub"), repo.path());
+  }
+}
+
 }  // namespace
 }  // namespace orvo::git

@@ -83,6 +83,31 @@ TEST_F(RuntimeTest, AddingARegisteredRepositoryAgainRefreshesAndFocusesItsProjec
   EXPECT_EQ(read_if_exists(state_file()), stored);
 }
 
+TEST(AddProjectOfARootEndingInWhiteSpace, RegistersThatRepository) {
+  struct Case {
+    const char* suffix;
+    bool sibling;  // a repository beside it under the name without the suffix
+  };
+  const Case cases[] = {{" ", false}, {" ", true}, {"\t", true}, {"\u00A0", true}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(::testing::Message()
+                 << "suffix " << ::testing::PrintToString(c.suffix) << " sibling " << c.sibling);
+    Sandbox s;
+    if (c.sibling) {
+      test::GitRepo sibling(s.tmp / "proj");
+    }
+    const test::GitRepo repo(s.tmp / (std::string("proj") + c.suffix));
+    ASSERT_TRUE(s.rt().handle(AddProject{repo.path()}));
+    const core::RuntimeSnapshot snap = s.rt().snapshot();
+    ASSERT_EQ(snap.projects.size(), 1U);
+    EXPECT_EQ(snap.projects[0].project.name, std::string("proj") + c.suffix);
+    EXPECT_EQ(snap.projects[0].project.main_path, repo.path());
+    ASSERT_EQ(snap.projects[0].worktrees.size(), 1U);
+    EXPECT_EQ(snap.projects[0].worktrees[0].path, repo.path());
+    EXPECT_EQ(snap.focus.path, repo.path());
+  }
+}
+
 TEST(AddProjectFailure, LeavesItsCompletedStepsInPlace) {
   struct Case {
     const char* name;
