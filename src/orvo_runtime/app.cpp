@@ -215,13 +215,16 @@ core::Result<void> Runtime::add_project(const std::filesystem::path& path) {
   if (!root) {
     return tl::unexpected(root.error().to_error());
   }
+  // A linked worktree's directory registers its repository, whose main worktree is the project;
+  // the focus still goes to the worktree the path lies in.
+  const std::filesystem::path main_path = git::main_worktree(*root);
   core::Project project;
   project.id = core::ProjectId::create();
-  project.name = project_name(*root);
-  project.main_path = *root;
+  project.name = project_name(main_path);
+  project.main_path = main_path;
   project.worktree_dir_template = "../worktrees/{repo}";
   project.created_at = core::utc_now();
-  project.quick_base = git::resolve_default_base(*root);
+  project.quick_base = git::resolve_default_base(main_path);
 
   core::ProjectId id = project.id;
   {
@@ -233,13 +236,13 @@ core::Result<void> Runtime::add_project(const std::filesystem::path& path) {
     // project is the one to refresh and focus.
     const std::vector<core::Project>& projects = store_.data().projects;
     const auto kept = std::find_if(projects.begin(), projects.end(), [&](const auto& p) {
-      return core::same_path(p.main_path, *root);
+      return core::same_path(p.main_path, main_path);
     });
     if (kept != projects.end()) {
       id = kept->id;
     }
   }
-  if (auto refreshed = refresh_project_inner(id, *root); !refreshed) {
+  if (auto refreshed = refresh_project_inner(id, main_path); !refreshed) {
     return refreshed;
   }
   set_focus(*root, id);

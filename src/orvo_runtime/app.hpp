@@ -159,9 +159,10 @@ class Runtime {
   // Runs one command to its end; fails with the message of the step that failed.
   [[nodiscard]] core::Result<void> handle(RuntimeCmd cmd);
 
-  // Registers the repository that holds `path` (its root), lists its worktrees and focuses it;
-  // fails with git's or the store's message. A repository registered already keeps its project,
-  // which is refreshed and focused.
+  // Registers the repository that holds `path` (its main worktree, also when `path` lies in a
+  // linked one), lists its worktrees and focuses the worktree `path` lies in; fails with git's or
+  // the store's message. A repository registered already keeps its project, which is refreshed
+  // and focused.
   [[nodiscard]] core::Result<void> add_project(const std::filesystem::path& path);
 
   // Creates a worktree on the new branch `branch` from `base` (else the project's quick base),
