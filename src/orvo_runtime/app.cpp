@@ -282,11 +282,12 @@ core::Result<void> Runtime::create_worktree(const core::ProjectId& project_id,
   if (auto refreshed = refresh_project_inner(project_id, main_path); !refreshed) {
     return refreshed;
   }
-  set_focus(target, project_id);
+  const std::filesystem::path created = as_listed(project_id, target);
+  set_focus(created, project_id);
   emit_projects_changed();
   events_.send(core::Progress{"Done", project_id, true});
   if (start_pi) {
-    return this->start_pi(project_id, target);
+    return this->start_pi(project_id, created);
   }
   return {};
 }
@@ -350,6 +351,19 @@ const core::Project* Runtime::stored_project(const core::ProjectId& id) const {
     }
   }
   return nullptr;
+}
+
+std::filesystem::path Runtime::as_listed(const core::ProjectId& id,
+                                         const std::filesystem::path& worktree) const {
+  std::vector<core::WorktreeView> listed;
+  {
+    const std::lock_guard lock(worktrees_mutex_);
+    if (const auto it = worktrees_.find(id); it != worktrees_.end()) {
+      listed = it->second;
+    }
+  }
+  const std::optional<std::size_t> at = git::find_worktree(listed, worktree);
+  return at ? listed[*at].path : worktree;
 }
 
 void Runtime::set_focus(std::filesystem::path path, const core::ProjectId& project_id) {

@@ -252,6 +252,20 @@ TEST_F(DialogTest, ControlPCreatesWithoutAnyAgent) {
   EXPECT_EQ(osascript_call_count(), 0u);
 }
 
+TEST_F(DialogTest, CreatedWorktreeBehindASymbolicLinkGetsTheCursor) {
+  const orvo::test::GitRepo repo(tmp / "proj");
+  std::filesystem::create_directories(tmp / "elsewhere");
+  std::filesystem::create_directory_symlink(tmp / "elsewhere", tmp / "worktrees");
+  const core::ProjectId id = add_project(repo);
+  app.modal = new_worktree(id, "feat", "main");
+
+  EXPECT_EQ(outcome_text(press(key(U'p', Mod::Control))), "Continue");
+  const std::filesystem::path listed = tmp / "elsewhere" / "proj" / "feat";
+  ASSERT_TRUE(app.current_worktree());
+  EXPECT_EQ(app.current_worktree()->path, listed);
+  EXPECT_EQ(app.context_line(), "ctx " + listed.string());
+}
+
 TEST_F(DialogTest, CreationThatCannotRunClosesTheDialogWithAMessage) {
   const orvo::test::GitRepo repo(tmp / "proj");
   const core::ProjectId id = add_project(repo);
