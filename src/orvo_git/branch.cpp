@@ -11,14 +11,14 @@ namespace {
 
 constexpr std::string_view kRemotesPrefix = "refs/remotes/";
 
-// The trimmed output of a successful run, when there is any.
+// The output of a successful run trimmed of ASCII white space, when anything is left.
 std::optional<std::string> answer(const std::filesystem::path& cwd,
                                   const std::vector<std::string>& args) {
   const auto output = git(cwd, args);
   if (!output) {
     return std::nullopt;
   }
-  const std::string_view text = sys::trim_white_space(*output);
+  const std::string_view text = sys::trim_ascii_white_space(*output);
   if (text.empty()) {
     return std::nullopt;
   }
@@ -34,7 +34,7 @@ bool has_local_branch(const std::filesystem::path& root, const std::string& name
 std::vector<std::string> parse_branch_list(std::string_view output) {
   std::vector<std::string> names;
   for (std::string_view line : split_lines(output)) {
-    const std::string_view name = sys::trim_white_space(line);
+    const std::string_view name = sys::trim_ascii_white_space(line);
     if (!name.empty() && name != "origin/HEAD" && name != "upstream/HEAD") {
       names.emplace_back(name);
     }

@@ -10,9 +10,10 @@
 
 namespace orvo::git {
 
-// The branch names of a `for-each-ref --format=%(refname:short)` listing: lines trimmed, empty
-// lines and the remote HEADs "origin/HEAD" and "upstream/HEAD" dropped, sorted by byte value,
-// duplicates removed.
+// The branch names of a `for-each-ref --format=%(refname:short)` listing: lines trimmed of ASCII
+// white space (any other character, such as U+00A0, belongs to the name), empty lines and the
+// remote HEADs "origin/HEAD" and "upstream/HEAD" dropped, sorted by byte value, duplicates
+// removed.
 [[nodiscard]] std::vector<std::string> parse_branch_list(std::string_view output);
 
 // The local and remote-tracking branches of the repository at `repo` as `parse_branch_list`

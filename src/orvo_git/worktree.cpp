@@ -6,7 +6,6 @@
 #include "orvo_git/exec.hpp"
 #include "orvo_git/text.hpp"
 #include "orvo_sys/fs.hpp"
-#include "orvo_sys/text.hpp"
 
 namespace orvo::git {
 namespace {
@@ -14,6 +13,16 @@ namespace {
 constexpr std::string_view kWorktreeLabel = "worktree ";
 constexpr std::string_view kBranchLabel = "branch ";
 constexpr std::string_view kLocalBranchPrefix = "refs/heads/";
+
+// Whether `path` resolves (realpath) to `resolved`, itself a resolved path or a failure.
+bool resolves_to(const std::filesystem::path& path,
+                 const tl::expected<std::filesystem::path, sys::OsError>& resolved) {
+  if (!resolved) {
+    return false;
+  }
+  const auto canonical = sys::canonicalize(path);
+  return canonical && core::same_path(*canonical, *resolved);
+}
 
 // Decides which records are the main worktree. When the main path resolves, a record is main
 // exactly when it resolves to the same directory; otherwise the first record and those spelled
@@ -25,8 +34,7 @@ class MainMatcher {
 
   [[nodiscard]] bool is_main(const std::filesystem::path& path, bool first) const {
     if (canonical_main_) {
-      const auto canonical = sys::canonicalize(path);
-      return canonical && core::same_path(*canonical, *canonical_main_);
+      return resolves_to(path, canonical_main_);
     }
     return first || core::same_path(path, main_path_);
   }
@@ -108,6 +116,17 @@ std::vector<core::WorktreeView> parse_porcelain(std::string_view output,
   return reader.take();
 }
 
+std::optional<std::size_t> find_worktree(const std::vector<core::WorktreeView>& listed,
+                                         const std::filesystem::path& path) {
+  const auto resolved = sys::canonicalize(path);
+  for (std::size_t i = 0; i < listed.size(); ++i) {
+    if (resolves_to(listed[i].path, resolved)) {
+      return i;
+    }
+  }
+  return std::nullopt;
+}
+
 GitResult<std::vector<core::WorktreeView>> list_worktrees(const std::filesystem::path& main_path) {
   return git(main_path, {"worktree", "list", "--porcelain"}).map([&](const std::string& output) {
     return parse_porcelain(output, main_path);
@@ -151,12 +170,36 @@ GitResult<void> remove_worktree(const std::filesystem::path& main_path,
   return git_ok(main_path, args);
 }
 
-// The root is kept as git's bytes: decoded lossily, a directory name that is not UTF-8 would
-// become another path, and that path would be stored as the project's main path.
+// The root is kept as git's bytes: decoded lossily or trimmed, a directory name that is not UTF-8
+// or that ends in white space would become another path, and that path would be stored as the
+// project's main path.
 GitResult<std::filesystem::path> repo_toplevel(const std::filesystem::path& dir) {
-  return git_bytes(dir, {"rev-parse", "--show-toplevel"}).map([](const std::string& output) {
-    return std::filesystem::path(std::string(sys::trim_white_space(output)));
+  return git_bytes(dir, {"rev-parse", "--show-toplevel"}).map([](std::string output) {
+    if (output.ends_with('\n')) {
+      output.pop_back();
+    }
+    return std::filesystem::path(std::move(output));
   });
+}
+
+std::filesystem::path main_worktree(const std::filesystem::path& root) {
+  // Read as bytes: the main worktree's path is stored as the project's main path.
+  const auto output = git_bytes(root, {"worktree", "list", "--porcelain"});
+  if (!output) {
+    return root;
+  }
+  const std::vector<core::WorktreeView> listed = parse_porcelain(*output, root);
+  const std::optional<std::size_t> at = find_worktree(listed, root);
+  // git lists the main worktree first; `root` anywhere after it is a linked worktree.
+  if (!at || *at == 0 || listed.front().bare) {
+    return root;
+  }
+  const std::filesystem::path& main = listed.front().path;
+  const auto main_root = repo_toplevel(main);
+  if (!main_root || !resolves_to(*main_root, sys::canonicalize(main))) {
+    return root;
+  }
+  return main;
 }
 
 }  // namespace orvo::git

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <cstddef>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -23,6 +25,11 @@ namespace orvo::git {
 [[nodiscard]] GitResult<std::vector<core::WorktreeView>> list_worktrees(
     const std::filesystem::path& main_path);
 
+// The index of the record of `listed` that names the same directory as `path` once both are
+// resolved (realpath), the first such; nothing when `path` or no record resolves to it.
+[[nodiscard]] std::optional<std::size_t> find_worktree(
+    const std::vector<core::WorktreeView>& listed, const std::filesystem::path& path);
+
 // Adds a worktree at `target`: with `new_branch`, on a new branch `branch` made from `base`,
 // otherwise on the existing `branch`. Fails, before anything is changed, with `Other`
 // "'{}' is not a valid branch name" or "invalid reference: {}" when the branch or the base
@@ -38,9 +45,16 @@ namespace orvo::git {
 [[nodiscard]] GitResult<void> remove_worktree(const std::filesystem::path& main_path,
                                               const std::filesystem::path& worktree, bool force);
 
-// The root of the repository that contains `dir`, as git reports it (its bytes kept, trimmed,
-// not resolved further). Fails with git's error, e.g. `CommandFailed` outside any repository and
-// `NotARepo` when `dir` does not exist.
+// The root of the work tree that contains `dir`, as git reports it: its bytes without git's final
+// line feed, so a root whose name ends in white space keeps it; not resolved further. Fails with
+// git's error, e.g. `CommandFailed` outside any repository and `NotARepo` when `dir` does not
+// exist.
 [[nodiscard]] GitResult<std::filesystem::path> repo_toplevel(const std::filesystem::path& dir);
+
+// The main worktree of the repository that `root` (a root as `repo_toplevel` gives it) belongs
+// to: when `root` is a linked worktree, the first record of git's worktree listing, as git lists
+// it; otherwise `root`. `root` is kept too when the repository is bare, when the first record is
+// not a work tree root (git lists a separate git directory there) and when git fails.
+[[nodiscard]] std::filesystem::path main_worktree(const std::filesystem::path& root);
 
 }  // namespace orvo::git

@@ -215,13 +215,16 @@ core::Result<void> Runtime::add_project(const std::filesystem::path& path) {
   if (!root) {
     return tl::unexpected(root.error().to_error());
   }
+  // A linked worktree's directory registers its repository, whose main worktree is the project;
+  // the focus still goes to the worktree the path lies in.
+  const std::filesystem::path main_path = git::main_worktree(*root);
   core::Project project;
   project.id = core::ProjectId::create();
-  project.name = project_name(*root);
-  project.main_path = *root;
+  project.name = project_name(main_path);
+  project.main_path = main_path;
   project.worktree_dir_template = "../worktrees/{repo}";
   project.created_at = core::utc_now();
-  project.quick_base = git::resolve_default_base(*root);
+  project.quick_base = git::resolve_default_base(main_path);
 
   core::ProjectId id = project.id;
   {
@@ -233,13 +236,13 @@ core::Result<void> Runtime::add_project(const std::filesystem::path& path) {
     // project is the one to refresh and focus.
     const std::vector<core::Project>& projects = store_.data().projects;
     const auto kept = std::find_if(projects.begin(), projects.end(), [&](const auto& p) {
-      return core::same_path(p.main_path, *root);
+      return core::same_path(p.main_path, main_path);
     });
     if (kept != projects.end()) {
       id = kept->id;
     }
   }
-  if (auto refreshed = refresh_project_inner(id, *root); !refreshed) {
+  if (auto refreshed = refresh_project_inner(id, main_path); !refreshed) {
     return refreshed;
   }
   set_focus(*root, id);
@@ -279,11 +282,12 @@ core::Result<void> Runtime::create_worktree(const core::ProjectId& project_id,
   if (auto refreshed = refresh_project_inner(project_id, main_path); !refreshed) {
     return refreshed;
   }
-  set_focus(target, project_id);
+  const std::filesystem::path created = as_listed(project_id, target);
+  set_focus(created, project_id);
   emit_projects_changed();
   events_.send(core::Progress{"Done", project_id, true});
   if (start_pi) {
-    return this->start_pi(project_id, target);
+    return this->start_pi(project_id, created);
   }
   return {};
 }
@@ -347,6 +351,19 @@ const core::Project* Runtime::stored_project(const core::ProjectId& id) const {
     }
   }
   return nullptr;
+}
+
+std::filesystem::path Runtime::as_listed(const core::ProjectId& id,
+                                         const std::filesystem::path& worktree) const {
+  std::vector<core::WorktreeView> listed;
+  {
+    const std::lock_guard lock(worktrees_mutex_);
+    if (const auto it = worktrees_.find(id); it != worktrees_.end()) {
+      listed = it->second;
+    }
+  }
+  const std::optional<std::size_t> at = git::find_worktree(listed, worktree);
+  return at ? listed[*at].path : worktree;
 }
 
 void Runtime::set_focus(std::filesystem::path path, const core::ProjectId& project_id) {

@@ -159,15 +159,16 @@ class Runtime {
   // Runs one command to its end; fails with the message of the step that failed.
   [[nodiscard]] core::Result<void> handle(RuntimeCmd cmd);
 
-  // Registers the repository that holds `path` (its root), lists its worktrees and focuses it;
-  // fails with git's or the store's message. A repository registered already keeps its project,
-  // which is refreshed and focused.
+  // Registers the repository that holds `path` (its main worktree, also when `path` lies in a
+  // linked one), lists its worktrees and focuses the worktree `path` lies in; fails with git's or
+  // the store's message. A repository registered already keeps its project, which is refreshed
+  // and focused.
   [[nodiscard]] core::Result<void> add_project(const std::filesystem::path& path);
 
   // Creates a worktree on the new branch `branch` from `base` (else the project's quick base),
-  // refreshes, focuses it and, when `start_pi` is set, starts the agent there; fails with
-  // "project not found", "quick base not set; pass base or SetQuickBase" or git's message,
-  // leaving the steps already done in place.
+  // refreshes, focuses it as git lists it and, when `start_pi` is set, starts the agent there;
+  // fails with "project not found", "quick base not set; pass base or SetQuickBase" or git's
+  // message, leaving the steps already done in place.
   [[nodiscard]] core::Result<void> create_worktree(const core::ProjectId& project_id,
                                                    const std::string& branch,
                                                    const std::optional<std::string>& base,
@@ -207,6 +208,11 @@ class Runtime {
   // The first stored project with identifier `id`; needs `store_mutex_` held.
   [[nodiscard]] const core::Project* stored_project(const core::ProjectId& id) const;
   void set_focus(std::filesystem::path path, const core::ProjectId& project_id);
+  // `worktree` as the project's cached listing names it: the listed worktree that resolves to the
+  // same directory, else `worktree` itself. git lists a worktree by its resolved path, so one
+  // reached through a symbolic link is spelled otherwise in the listing.
+  [[nodiscard]] std::filesystem::path as_listed(const core::ProjectId& id,
+                                                const std::filesystem::path& worktree) const;
 
   mutable std::mutex store_mutex_;
   store::Store store_;

@@ -184,6 +184,15 @@ std::string_view trim_white_space(std::string_view text) {
   return text;
 }
 
+std::string_view trim_ascii_white_space(std::string_view text) {
+  constexpr std::string_view kAsciiWhiteSpace = " \t\n\v\f\r";
+  const std::size_t first = text.find_first_not_of(kAsciiWhiteSpace);
+  if (first == std::string_view::npos) {
+    return {};
+  }
+  return text.substr(first, text.find_last_not_of(kAsciiWhiteSpace) - first + 1);
+}
+
 std::string debug_quoted(std::string_view text) {
   std::string out = "\"";
   while (!text.empty()) {

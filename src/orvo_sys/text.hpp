@@ -40,6 +40,11 @@ void append_utf8(std::string& out, char32_t code);
 // `text` without leading and trailing Unicode White_Space characters.
 [[nodiscard]] std::string_view trim_white_space(std::string_view text);
 
+// `text` without leading and trailing ASCII white space (blank, tab, line feed, vertical tab,
+// form feed, carriage return). git allows none of these in a ref name, while every other
+// character, U+00A0 among them, may belong to one.
+[[nodiscard]] std::string_view trim_ascii_white_space(std::string_view text);
+
 // `text` between double quotes as diagnostics show strings: `"` and `\` escaped, tab, line feed,
 // carriage return and NUL as \t \n \r \0, other control and invisible characters (C0, DEL, C1,
 // format and separator characters, combining marks, private use) as \u{hex}; everything else as

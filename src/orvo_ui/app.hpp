@@ -144,9 +144,10 @@ struct UiApp {
   // quick-base save fails.
   [[nodiscard]] core::Result<KeyOutcome> handle_modal_key(Modal modal, const KeyEvent& key);
 
-  // Creates a worktree on the new branch `name` from `base` (both trimmed) in the project, reloads
-  // at once and, with `start_pi`, starts the agent in a Terminal window and leaves the worktree in
-  // `foreground_path`. Never fails: every failure becomes the status message.
+  // Creates a worktree on the new branch `name` from `base` (both trimmed of ASCII white space) in
+  // the project, reloads at once and, with `start_pi`, starts the agent in a Terminal window and
+  // leaves the worktree in `foreground_path`. Never fails: every failure becomes the status
+  // message.
   void create_wt(std::string_view name, std::string_view base, const core::ProjectId& project_id,
                  bool start_pi);
 };

@@ -85,6 +85,12 @@ std::string trimmed(std::string_view text) {
   return std::string(sys::trim_white_space(text));
 }
 
+// A branch or base name as typed or picked: git allows no ASCII white space in a ref name, so only
+// that is trimmed; any other character, such as U+00A0, belongs to the name.
+std::string trimmed_ref(std::string_view text) {
+  return std::string(sys::trim_ascii_white_space(text));
+}
+
 // The key handling of each dialog. A handler gets the dialog by value and stores it back into
 // `app.modal` only when it stays open.
 class DialogKeys {
@@ -239,7 +245,7 @@ class DialogKeys {
   }
 
   core::Result<KeyOutcome> save_quick_base(QuickBase dialog) const {
-    std::string base = trimmed(dialog.input);
+    std::string base = trimmed_ref(dialog.input);
     if (base.empty()) {
       app_.show_toast("empty base");
       return keep(std::move(dialog));
@@ -266,8 +272,8 @@ core::Result<KeyOutcome> UiApp::handle_modal_key(Modal dialog, const KeyEvent& k
 
 void UiApp::create_wt(std::string_view name, std::string_view base,
                       const core::ProjectId& project_id, bool start_pi) {
-  std::string branch = trimmed(name);
-  std::string from = trimmed(base);
+  std::string branch = trimmed_ref(name);
+  std::string from = trimmed_ref(base);
   if (branch.empty() || from.empty()) {
     show_toast("name and base required");
     return;

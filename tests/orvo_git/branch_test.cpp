@@ -23,6 +23,8 @@ TEST(ParseBranchList, TrimsDropsRemoteHeadsSortsAndDeduplicates) {
        {"fork/HEAD", "main", "origin/main"}},
       {"b\na\nb\na", {"a", "b"}},
       {"  origin/HEAD  \n\t main \r\n\n  \n", {"main"}},
+      // Only ASCII white space is trimmed: other white space belongs to the name.
+      {"\vfeat\xC2\xA0\f\n\xE2\x80\x83x\n", {"feat\xC2\xA0", "\xE2\x80\x83x"}},
       // Plain byte order: upper case first, no numeric ordering, a prefix first.
       {"v9\nv10\na/b\na\nZed\n\xC3\xA9t\xC3\xA9\n",
        {"Zed", "a", "a/b", "v10", "v9", "\xC3\xA9t\xC3\xA9"}},
@@ -88,6 +90,21 @@ TEST(CurrentBranch, NamesTheCheckedOutBranchOrNothing) {
   EXPECT_EQ(current_branch(tmp / "detached"), std::nullopt);
   EXPECT_EQ(current_branch(tmp.path()), std::nullopt);
   EXPECT_EQ(current_branch(tmp / "gone"), std::nullopt);
+}
+
+TEST(BranchNames, KeepWhiteSpaceOtherThanAscii) {
+  const std::string nbsp = "\u00A0";
+  TempDir tmp;
+  GitRepo repo(tmp / "proj");
+  repo.add_branch("feat" + nbsp);
+  repo.add_worktree(tmp / "wt", nbsp + "wt" + nbsp);
+  repo.add_origin(tmp / "origin.git", "feat" + nbsp);
+
+  EXPECT_EQ(list_branches(repo.path()).value(),
+            (Names{"feat" + nbsp, "main", "origin/feat" + nbsp, "origin/main",
+                   "origin/" + nbsp + "wt" + nbsp, nbsp + "wt" + nbsp}));
+  EXPECT_EQ(resolve_default_base(repo.path()), "origin/feat" + nbsp);
+  EXPECT_EQ(current_branch(tmp / "wt"), nbsp + "wt" + nbsp);
 }
 
 }  // namespace

@@ -239,6 +239,63 @@ TEST(RemoveWorktree, NeedsForceForAWorktreeWithChanges) {
                 128, "fatal: '" + (tmp / "wt").string() + "' is not a working tree")));
 }
 
+TEST(FindWorktree, MatchesTheListedDirectoryAfterResolvingBoth) {
+  TempDir tmp;
+  GitRepo repo(tmp / "proj");
+  repo.add_worktree(tmp / "real" / "feat", "feat");
+  std::filesystem::create_directory_symlink(tmp / "real", tmp / "link");
+  const std::vector<core::WorktreeView> listed = list_worktrees(repo.path()).value();
+  struct Case {
+    std::filesystem::path path;
+    std::optional<std::size_t> index;
+  };
+  const Case cases[] = {
+      {repo.path(), 0},
+      {tmp / "link" / "feat" / ".", 1},
+      {tmp / "real" / "feat/", 1},
+      {tmp / "real", std::nullopt},
+      {tmp / "gone", std::nullopt},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.path.string());
+    EXPECT_EQ(find_worktree(listed, c.path), c.index);
+  }
+}
+
+TEST(MainWorktree, IsTheFirstListedWorktreeWhenTheRootIsALinkedOne) {
+  TempDir tmp;
+  GitRepo repo(tmp / "proj");
+  repo.add_worktree(tmp / "side", "side");
+
+  test::run_git(tmp.path(), {"clone", "--quiet", "--bare", repo.path().string(), "bare.git"});
+  test::run_git(tmp / "bare.git", {"worktree", "add", "--quiet", "-b", "b", "../bare-side"});
+
+  // git lists a separate git directory, not a work tree, as the first record.
+  test::run_git(tmp.path(), {"init", "--quiet", "--separate-git-dir", (tmp / "sep.git").string(),
+                             (tmp / "sep").string()});
+  test::run_git(tmp / "sep", {"commit", "--quiet", "--allow-empty", "-m", "first"});
+  test::run_git(tmp / "sep", {"worktree", "add", "--quiet", "-b", "s", "../sep-side"});
+  const std::filesystem::path sep_side_main = main_worktree(tmp / "sep-side");
+  EXPECT_TRUE(sep_side_main == tmp / "sep" || sep_side_main == tmp / "sep-side") << sep_side_main;
+
+  struct Case {
+    std::filesystem::path root;
+    std::filesystem::path main;
+  };
+  const Case cases[] = {
+      {repo.path(), repo.path()},
+      {tmp / "side", repo.path()},
+      {tmp / "bare-side", tmp / "bare-side"},
+      {tmp / "sep", tmp / "sep"},
+      {tmp.path(), tmp.path()},
+      {tmp / "gone", tmp / "gone"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.root.string());
+    EXPECT_EQ(main_worktree(c.root), c.main);
+  }
+}
+
 TEST(RepoToplevel, FindsTheRootOfTheRepositoryAroundADirectory) {
   TempDir tmp;
   GitRepo repo(tmp / "proj");
@@ -253,6 +310,28 @@ TEST(RepoToplevel, FindsTheRootOfTheRepositoryAroundADirectory) {
               "caf\xFF"
               "e");
   EXPECT_EQ(repo_toplevel(odd.path()), odd.path());
+}
+
+TEST(RepoToplevel, KeepsWhiteSpaceThatEndsTheRootsName) {
+  struct Case {
+    const char* suffix;
+    bool sibling;  // a repository beside it under the name without the suffix
+  };
+  const Case cases[] = {
+      {" ", false}, {" ", true}, {"\t", false}, {"\t", true}, {"\u00A0", false}, {"\u00A0", true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message()
+                 << "suffix " << testing::PrintToString(c.suffix) << " sibling " << c.sibling);
+    TempDir tmp;
+    if (c.sibling) {
+      GitRepo sibling(tmp / "proj");
+    }
+    GitRepo repo(tmp / (std::string("proj") + c.suffix));
+    std::filesystem::create_directories(repo.path() / "sub");
+    EXPECT_EQ(repo_toplevel(repo.path()), repo.path());
+    EXPECT_EQ(repo_toplevel(repo.path() / "sub"), repo.path());
+  }
 }
 
 }  // namespace

@@ -83,6 +83,69 @@ TEST_F(RuntimeTest, AddingARegisteredRepositoryAgainRefreshesAndFocusesItsProjec
   EXPECT_EQ(read_if_exists(state_file()), stored);
 }
 
+TEST(AddProjectInALinkedWorktree, RegistersTheMainWorktreeAndFocusesWhereThePathLies) {
+  struct Step {
+    const char* add;    // relative to the temporary folder
+    const char* focus;  // the focused worktree afterwards
+  };
+  struct Case {
+    const char* name;
+    std::vector<Step> steps;
+  };
+  const Case cases[] = {
+      {"linked first, then main", {{"side", "side"}, {"proj", "proj"}}},
+      {"main first, then linked", {{"proj", "proj"}, {"side/sub", "side"}}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Sandbox s;
+    test::GitRepo repo(s.tmp / "proj");
+    repo.add_worktree(s.tmp / "side", "side");
+    std::filesystem::create_directories(s.tmp / "side" / "sub");
+    for (const Step& step : c.steps) {
+      SCOPED_TRACE(step.add);
+      ASSERT_TRUE(s.rt().handle(AddProject{s.tmp / step.add}));
+      const core::RuntimeSnapshot snap = s.rt().snapshot();
+      ASSERT_EQ(snap.projects.size(), 1U);
+      const core::ProjectSnapshot& entry = snap.projects[0];
+      EXPECT_EQ(entry.project.name, "proj");
+      EXPECT_EQ(entry.project.main_path, repo.path());
+      ASSERT_EQ(entry.worktrees.size(), 2U);
+      EXPECT_EQ(entry.worktrees[0].path, repo.path());
+      EXPECT_TRUE(entry.worktrees[0].is_main);
+      EXPECT_EQ(entry.worktrees[1].path, s.tmp / "side");
+      EXPECT_FALSE(entry.worktrees[1].is_main);
+      EXPECT_EQ(snap.focus.path, s.tmp / step.focus);
+      EXPECT_EQ(snap.focus.project_id, entry.project.id);
+    }
+  }
+}
+
+TEST(AddProjectOfARootEndingInWhiteSpace, RegistersThatRepository) {
+  struct Case {
+    const char* suffix;
+    bool sibling;  // a repository beside it under the name without the suffix
+  };
+  const Case cases[] = {{" ", false}, {" ", true}, {"\t", true}, {"\u00A0", true}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(::testing::Message()
+                 << "suffix " << ::testing::PrintToString(c.suffix) << " sibling " << c.sibling);
+    Sandbox s;
+    if (c.sibling) {
+      test::GitRepo sibling(s.tmp / "proj");
+    }
+    const test::GitRepo repo(s.tmp / (std::string("proj") + c.suffix));
+    ASSERT_TRUE(s.rt().handle(AddProject{repo.path()}));
+    const core::RuntimeSnapshot snap = s.rt().snapshot();
+    ASSERT_EQ(snap.projects.size(), 1U);
+    EXPECT_EQ(snap.projects[0].project.name, std::string("proj") + c.suffix);
+    EXPECT_EQ(snap.projects[0].project.main_path, repo.path());
+    ASSERT_EQ(snap.projects[0].worktrees.size(), 1U);
+    EXPECT_EQ(snap.projects[0].worktrees[0].path, repo.path());
+    EXPECT_EQ(snap.focus.path, repo.path());
+  }
+}
+
 TEST(AddProjectFailure, LeavesItsCompletedStepsInPlace) {
   struct Case {
     const char* name;

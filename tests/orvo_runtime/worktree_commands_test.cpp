@@ -89,6 +89,20 @@ TEST_F(RuntimeTest, CreateWorktreeWithStartPiStartsTheAgentAfterDone) {
   EXPECT_EQ(project(id).sessions.at(0).worktree_path, tmp / "worktrees" / "proj" / "x");
 }
 
+TEST_F(RuntimeTest, CreateWorktreeBehindASymbolicLinkFocusesItAsGitListsIt) {
+  install_fake_osascript();
+  test::GitRepo repo(tmp / "proj");
+  std::filesystem::create_directories(tmp / "elsewhere");
+  std::filesystem::create_directory_symlink(tmp / "elsewhere", tmp / "worktrees");
+  const core::ProjectId id = add(repo);
+
+  ASSERT_TRUE(rt().handle(CreateWorktree{"feat", std::nullopt, id, true}));
+  const std::filesystem::path listed = tmp / "elsewhere" / "proj" / "feat";
+  EXPECT_THAT(cached_paths(*this, id), ElementsAre("$TMP/proj", "$TMP/elsewhere/proj/feat"));
+  EXPECT_EQ(rt().snapshot().focus.path, listed);
+  EXPECT_EQ(project(id).sessions.at(0).worktree_path, listed);
+}
+
 TEST(CreateWorktreeFailure, StopsAtTheFailingStepAndLeavesTheEarlierOnes) {
   const std::string creating = "Progress Creating $TMP/worktrees/proj/x from main\u2026 false";
   struct Case {

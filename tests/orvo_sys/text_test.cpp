@@ -44,24 +44,30 @@ TEST(LossyUtf8, ReplacesEachMaximalInvalidSubsequenceOnce) {
   }
 }
 
-TEST(TrimWhiteSpace, RemovesUnicodeWhiteSpaceAtBothEnds) {
+TEST(TrimWhiteSpace, RemovesUnicodeOrAsciiWhiteSpaceAtBothEnds) {
   struct Case {
     std::string text;
     std::string trimmed;
+    std::string ascii_trimmed;
   };
   const Case cases[] = {
-      {"  main\n", "main"},
-      {"\t\r\n", ""},
+      {"  main\n", "main", "main"},
+      {"\t\r\n", "", ""},
+      {"\v\fa b\f\v", "a b", "a b"},
       {"\xE3\x80\x80"
        "a b\xC2\xA0",
-       "a b"},
-      {"\xC2\x85x\xE2\x80\xA8", "x"},
-      {"\xE2\x80\x8Bx", "\xE2\x80\x8Bx"},
-      {"", ""},
+       "a b",
+       "\xE3\x80\x80"
+       "a b\xC2\xA0"},
+      {"\xC2\x85x\xE2\x80\xA8", "x", "\xC2\x85x\xE2\x80\xA8"},
+      {" \xC2\xA0x\xC2\xA0\n", "x", "\xC2\xA0x\xC2\xA0"},
+      {"\xE2\x80\x8Bx", "\xE2\x80\x8Bx", "\xE2\x80\x8Bx"},
+      {"", "", ""},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.text);
     EXPECT_EQ(trim_white_space(c.text), c.trimmed);
+    EXPECT_EQ(trim_ascii_white_space(c.text), c.ascii_trimmed);
   }
 }
 

@@ -138,6 +138,27 @@ TEST(Reload, FromARealRuntimeFollowsItsFocus) {
   EXPECT_EQ(app.current_worktree()->path, tmp / "wt" / "x");
 }
 
+TEST(Reload, AddingALinkedWorktreeShowsItsRepositoryWithTheCursorOnThatWorktree) {
+  const orvo::test::TempDir tmp;
+  const orvo::test::ScopedEnv home("HOME", (tmp / "home").string());
+  orvo::test::GitRepo repo(tmp / "proj");
+  repo.add_worktree(tmp / "side", "side");
+  auto store = store::Store::open_at(tmp / "state" / "state.json");
+  ASSERT_TRUE(store) << store.error().message();
+  auto rt = std::make_shared<runtime::Runtime>(std::move(*store));
+  UiApp app(rt);
+
+  ASSERT_TRUE(rt->handle(runtime::AddProject{tmp / "side"}));
+  app.reload_from_runtime();
+  ASSERT_EQ(app.flat.size(), 3u);
+  EXPECT_EQ(std::get<ProjectRow>(app.flat[0]).name, "proj");
+  EXPECT_TRUE(std::get<WorktreeRow>(app.flat[1]).is_main);
+  EXPECT_EQ(app.selected, 2u);
+  EXPECT_EQ(app.current_worktree()->path, tmp / "side");
+  EXPECT_FALSE(app.current_worktree()->is_main);
+  EXPECT_EQ(app.context_line(), "ctx " + (tmp / "side").string());
+}
+
 TEST(CurrentWorktree, OnlyOnAWorktreeRowInRange) {
   UiApp app(nullptr);
   app.reload_from_snapshot(core::RuntimeSnapshot{.projects = three_projects(), .focus = {}});

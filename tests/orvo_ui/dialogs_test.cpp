@@ -252,6 +252,33 @@ TEST_F(DialogTest, ControlPCreatesWithoutAnyAgent) {
   EXPECT_EQ(osascript_call_count(), 0u);
 }
 
+TEST_F(DialogTest, CreatedWorktreeBehindASymbolicLinkGetsTheCursor) {
+  const orvo::test::GitRepo repo(tmp / "proj");
+  std::filesystem::create_directories(tmp / "elsewhere");
+  std::filesystem::create_directory_symlink(tmp / "elsewhere", tmp / "worktrees");
+  const core::ProjectId id = add_project(repo);
+  app.modal = new_worktree(id, "feat", "main");
+
+  EXPECT_EQ(outcome_text(press(key(U'p', Mod::Control))), "Continue");
+  const std::filesystem::path listed = tmp / "elsewhere" / "proj" / "feat";
+  ASSERT_TRUE(app.current_worktree());
+  EXPECT_EQ(app.current_worktree()->path, listed);
+  EXPECT_EQ(app.context_line(), "ctx " + listed.string());
+}
+
+TEST_F(DialogTest, APickedBaseKeepsWhiteSpaceOtherThanAscii) {
+  orvo::test::GitRepo repo(tmp / "proj");
+  repo.add_branch("feat\u00A0");
+  const core::ProjectId id = add_project(repo);
+  app.modal = new_worktree(id, "x ", "main");
+
+  press(std::vector{key(U'b', Mod::Control)} + typing(U"feat") + std::vector{key(Kind::Enter)});
+  EXPECT_EQ(modal_text(app.modal), "NewWorktree proj name=x  base=feat\u00A0 field=0");
+  EXPECT_EQ(outcome_text(press(key(U'p', Mod::Control))), "Continue");
+  EXPECT_EQ(app.toast, "created x ← feat\u00A0");
+  EXPECT_TRUE(std::filesystem::is_directory(tmp / "worktrees" / "proj" / "x"));
+}
+
 TEST_F(DialogTest, CreationThatCannotRunClosesTheDialogWithAMessage) {
   const orvo::test::GitRepo repo(tmp / "proj");
   const core::ProjectId id = add_project(repo);
@@ -506,6 +533,12 @@ TEST_F(DialogTest, QuickBaseDialog) {
        "empty base",
        "main"},
       {"Esc closes without saving", "dev", {key(Kind::Esc)}, "none", "", "main"},
+      {"Enter keeps white space other than ASCII",
+       " dev\u00A0\t",
+       {key(Kind::Enter)},
+       "none",
+       "quick base saved",
+       "dev\u00A0"},
       {"Enter saves the trimmed base",
        " dev ",
        {key(Kind::Enter)},
