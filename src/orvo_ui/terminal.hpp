@@ -34,7 +34,9 @@ struct TerminalConfig {
 // session exists at a time and it is used from one thread. The terminal is restored by
 // `restore`, by the destructor, at process exit, and (best effort, then the signal takes its
 // course) on SIGSEGV, SIGABRT, SIGBUS and SIGFPE. SIGTERM, SIGINT, SIGHUP and SIGQUIT only
-// record a request, see `termination_requested`.
+// record a request, see `termination_requested`. A stop signal (SIGTSTP) while the screen is
+// shown is answered by `poll_event`; while suspended it stops the process as it would without
+// a session.
 class TerminalSession {
  public:
   // Opens the session on the terminal of `config` with the type named by TERM, and chooses a
@@ -61,15 +63,18 @@ class TerminalSession {
   // the session is suspended or restored, or writing to the terminal fails.
   [[nodiscard]] core::Result<void> draw(const Buffer& frame);
 
-  // Waits up to `timeout` for a key or a resize; nullopt when the time ran out or a
-  // termination signal arrived. Esc alone and Esc followed at once by a key (that key with Alt)
-  // are told apart here. Fails when the session is suspended or restored, or the terminal's
-  // input is gone (hung up).
+  // Waits up to `timeout` for a key or a resize; nullopt when the time ran out, a termination
+  // signal arrived, or the process was stopped and continued. A stop signal leaves the screen as
+  // `suspend` does before the process stops; after a stop and continue the next `draw` repaints
+  // the whole screen. Esc alone and Esc followed at once by a key (that key with Alt) are told
+  // apart here. Fails when the session is suspended or restored, the terminal's input is gone
+  // (hung up), or the terminal cannot be switched.
   [[nodiscard]] core::Result<std::optional<TerminalEvent>> poll_event(
       std::chrono::milliseconds timeout);
 
   // Hands the terminal to a foreground child: normal mode and screen, visible cursor. While
-  // suspended, SIGINT and SIGQUIT from the keyboard are left to the child. Fails when the
+  // suspended, SIGINT and SIGQUIT from the keyboard are left to the child, and a stop signal
+  // stops the process with it and leaves the terminal alone when continued. Fails when the
   // session is not running or the terminal cannot be switched.
   [[nodiscard]] core::Result<void> suspend();
 

@@ -471,6 +471,65 @@ TEST_F(TerminalTest, RestoreReinstatesTheFormerSignalHandlers) {
   EXPECT_EQ(after.sa_handler, SIG_DFL);
 }
 
+// The disposition of SIGTSTP, as a word.
+std::string stop_disposition() {
+  struct sigaction action {};
+  sigaction(SIGTSTP, nullptr, &action);
+  if (action.sa_handler == SIG_DFL) {
+    return "default";
+  }
+  return action.sa_handler == SIG_IGN ? "ignored" : "handled";
+}
+
+TEST(TerminalStop, TheStopSignalIsTheSessionsOnlyWhileTheScreenIsUp) {
+  test::ScopedEnv term("TERM", "xterm-256color");
+  struct Case {
+    void (*inherited)(int);
+    const char* full_screen;
+    const char* suspended;
+    const char* after;
+  } const cases[] = {
+      {SIG_DFL, "handled", "default", "default"},
+      {SIG_IGN, "ignored", "ignored", "ignored"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.after);
+    signal(SIGTSTP, c.inherited);
+    Pty pty(20, 5);
+    auto session = TerminalSession::open(pty.config());
+    ASSERT_TRUE(session) << session.error().message();
+    EXPECT_EQ(stop_disposition(), c.full_screen);
+    ASSERT_TRUE(session->suspend());
+    EXPECT_EQ(stop_disposition(), c.suspended);
+    ASSERT_TRUE(session->resume());
+    EXPECT_EQ(stop_disposition(), c.full_screen);
+    ASSERT_TRUE(session->restore());
+    EXPECT_EQ(stop_disposition(), c.after);
+  }
+  signal(SIGTSTP, SIG_DFL);
+}
+
+TEST_F(TerminalTest, AContinueAfterAnUncaughtStopTakesTheScreenBackAndRepaints) {
+  const Buffer frame = text_frame(session_->size(), "list of worktrees");
+  ASSERT_TRUE(session_->draw(frame));
+  pty_.take_output();
+  raise(SIGCONT);
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_FALSE(next_event(1s).has_value());
+  EXPECT_LT(std::chrono::steady_clock::now() - start, 500ms) << "the wait ends at once";
+  ASSERT_TRUE(session_->draw(frame));
+  const std::string back = pty_.take_output();
+  EXPECT_NE(back.find("\033[?1049h"), std::string::npos) << "alternate screen again";
+  EXPECT_NE(back.find("list of worktrees"), std::string::npos) << "full repaint";
+
+  ASSERT_TRUE(session_->suspend());
+  pty_.take_output();
+  raise(SIGCONT);
+  std::this_thread::sleep_for(50ms);
+  EXPECT_EQ(pty_.take_output(), "") << "a foreground child's terminal is left alone";
+  ASSERT_TRUE(session_->resume());
+}
+
 TEST_F(TerminalTest, AClosedTerminalIsAnErrorNotAnEndlessTimeOut) {
   pty_.close_master();
   const auto event = session_->poll_event(kEventWait);
