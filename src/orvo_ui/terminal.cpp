@@ -548,6 +548,24 @@ TerminalSession::~TerminalSession() {
   }
 }
 
+core::Result<TerminalSession> TerminalSession::open() {
+  const bool input_is_terminal = isatty(STDIN_FILENO) != 0;
+  const bool output_is_terminal = isatty(STDOUT_FILENO) != 0;
+  if (input_is_terminal && output_is_terminal) {
+    return open(TerminalConfig{STDIN_FILENO, STDOUT_FILENO});
+  }
+  const int tty = ::open("/dev/tty", O_RDWR | O_CLOEXEC);
+  if (tty < 0) {
+    return core::fail(
+        "no terminal: standard input, standard output and /dev/tty are not terminals");
+  }
+  // The session works on copies of the descriptors, so this one can go at once.
+  auto opened = open(TerminalConfig{input_is_terminal ? STDIN_FILENO : tty,
+                                    output_is_terminal ? STDOUT_FILENO : tty});
+  close(tty);
+  return opened;
+}
+
 core::Result<TerminalSession> TerminalSession::open(const TerminalConfig& config) {
   if (open_state() != nullptr) {
     return core::fail("a terminal session is already open");
@@ -565,7 +583,6 @@ core::Result<TerminalSession> TerminalSession::open(const TerminalConfig& config
   choose_locale();
 
   auto state = std::make_unique<State>();
-  state->input_fd = config.input_fd;
   if (tcgetattr(config.output_fd, &g_crash.shell_mode) != 0) {
     return tl::unexpected(core::Error(sys::OsError::last().message()));
   }
@@ -585,6 +602,7 @@ core::Result<TerminalSession> TerminalSession::open(const TerminalConfig& config
     }
     state->owns_streams = true;
   }
+  state->input_fd = fileno(state->in);
 
   // Our handlers come first: curses then leaves these signals alone instead of installing its
   // own, whose SIGTERM handler would exit past our teardown and whose stop handler would draw
@@ -601,7 +619,7 @@ core::Result<TerminalSession> TerminalSession::open(const TerminalConfig& config
     state->release();
     return core::fail(std::string("terminal: cannot open terminal type \"") + term + "\"");
   }
-  capture_crash_restore(config.output_fd);
+  capture_crash_restore(fileno(state->out));
   g_full_screen.store(true);
 
   static const bool exit_hook = std::atexit(restore_at_exit) == 0;
@@ -831,6 +849,21 @@ core::Result<void> TerminalSession::resume() {
   take_stop_signal_back();
   g_suspended.store(false);
   return state_->take_screen_back();
+}
+
+sys::StdStreams TerminalSession::child_streams() const {
+  if (!state_ || state_->mode == State::Mode::Restored) {
+    return {};
+  }
+  const int out = fileno(state_->out);
+  return {fileno(state_->in), out, out};
+}
+
+void TerminalSession::print(std::string_view text) {
+  if (state_ && state_->mode == State::Mode::Suspended) {
+    std::fwrite(text.data(), 1, text.size(), state_->out);
+    std::fflush(state_->out);
+  }
 }
 
 core::Result<void> TerminalSession::restore() {

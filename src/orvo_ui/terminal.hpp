@@ -4,9 +4,11 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <string_view>
 #include <variant>
 
 #include "orvo_core/error.hpp"
+#include "orvo_sys/process.hpp"
 #include "orvo_ui/keys.hpp"
 #include "orvo_ui/widgets.hpp"
 
@@ -39,11 +41,17 @@ struct TerminalConfig {
 // a session.
 class TerminalSession {
  public:
+  // Opens the session on the process's terminal: standard input and output where they are
+  // terminals, the controlling terminal (/dev/tty) for a side that is not. Fails with "no
+  // terminal: standard input, standard output and /dev/tty are not terminals" when a side has
+  // none, otherwise as the other `open`.
+  [[nodiscard]] static core::Result<TerminalSession> open();
+
   // Opens the session on the terminal of `config` with the type named by TERM, and chooses a
   // UTF-8 character type for the process when its locale has none. Fails when the descriptors
   // are not a terminal, TERM is unset or names an unknown type or one that cannot place the
   // cursor, another session is open, or the terminal refuses a mode; nothing is left changed.
-  [[nodiscard]] static core::Result<TerminalSession> open(const TerminalConfig& config = {});
+  [[nodiscard]] static core::Result<TerminalSession> open(const TerminalConfig& config);
 
   TerminalSession(TerminalSession&&) noexcept;
   TerminalSession& operator=(TerminalSession&&) noexcept;
@@ -82,6 +90,14 @@ class TerminalSession {
   // and the next `draw` repaints the whole screen on the alternate screen. Fails when the
   // session is not suspended or the terminal cannot be switched.
   [[nodiscard]] core::Result<void> resume();
+
+  // The standard input, output and error a foreground child gets: the session's terminal.
+  // Valid until the session is restored.
+  [[nodiscard]] sys::StdStreams child_streams() const;
+
+  // Writes `text` to the terminal while suspended, before a child starts; nothing otherwise. A
+  // failed write is not reported: the child's own output follows either way.
+  void print(std::string_view text);
 
   // Gives the terminal back for good: normal mode, normal screen, visible cursor. Idempotent;
   // fails only when the terminal cannot be switched back.
