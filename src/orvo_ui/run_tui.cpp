@@ -70,6 +70,8 @@ core::Result<bool> EventLoop::turn() {
           return false;
         } else if constexpr (std::is_same_v<T, RunForeground>) {
           return run_agent_in_foreground(terminal_, app_, result.path).map([] { return true; });
+        } else if constexpr (std::is_same_v<T, RunEditor>) {
+          return run_editor_in_foreground(terminal_, app_, result.path).map([] { return true; });
         } else {
           return true;
         }
@@ -113,6 +115,16 @@ core::Result<void> run_agent_in_foreground(TerminalSession& terminal, UiApp& app
   }
   app.needs_reload = true;
   return {};
+}
+
+core::Result<void> run_editor_in_foreground(TerminalSession& terminal, UiApp& app,
+                                            const std::filesystem::path& dir) {
+  if (auto suspended = terminal.suspend(); !suspended) {
+    return suspended;
+  }
+  auto opened = app.runtime->handle(runtime::OpenEditor{dir, terminal.child_streams()});
+  app.show_toast(opened ? std::string("opened editor") : "editor: " + opened.error().message());
+  return terminal.resume();
 }
 
 core::Result<void> run_tui(std::shared_ptr<runtime::Runtime> runtime,

@@ -537,13 +537,14 @@ TEST_F(TerminalTest, AClosedTerminalIsAnErrorNotAnEndlessTimeOut) {
   EXPECT_EQ(event.error().message(), "terminal: input closed");
 }
 
-// The event loop and the agent shell over the session, with an interface over a runtime whose
-// state file names `pi_bin` as the agent program.
+// The event loop, the agent shell and the editor over the session, with an interface over a
+// runtime whose state file names `pi_bin` as the agent program and `editor` as the editor.
 class EventLoopTest : public TerminalTest {
  protected:
-  UiApp make_app(const std::string& pi_bin = "pi") {
+  UiApp make_app(const std::string& pi_bin = "pi", const std::string& editor = "true") {
     const std::filesystem::path state = tmp_ / "state.json";
-    test::write_file(state, R"({"projects":[],"prefs":{"editor_cmd":"true","pi_bin":")" + pi_bin +
+    test::write_file(state, R"({"projects":[],"prefs":{"editor_cmd":")" + editor +
+                                R"(","pi_bin":")" + pi_bin +
                                 R"(","pi_extra_args":[],"default_start_pi_on_create":true}})");
     auto store = store::Store::open_at(state);
     EXPECT_TRUE(store) << store.error().message();
@@ -614,6 +615,52 @@ TEST_F(EventLoopTest, AgentShellReportsTheAgentsEndForFiveSecondsFromThatEnd) {
   EXPECT_GE(*app.toast_until, before + 300ms + kToastDuration);
   EXPECT_TRUE(app.needs_reload);
   EXPECT_TRUE(session_->draw(text_frame(session_->size(), "back"))) << "full screen again";
+}
+
+TEST_F(EventLoopTest, TheEditorGetsTheTerminalUntilItEnds) {
+  // The editor reads one line from its input and records it with its argument; what is typed
+  // after that line is meant for it too, and never reaches the interface.
+  const std::filesystem::path editor = tmp_ / "editor";
+  const std::filesystem::path started = tmp_ / "started";
+  test::write_file(editor,
+                   "#!/bin/sh\ntouch '" + started.string() + "'\nread -r line\n" +
+                       "printf '%s|%s' \"$line\" \"$1\" > '" + (tmp_ / "record").string() + "'\n",
+                   true);
+  struct Case {
+    const char* name;
+    std::string editor;
+    std::string toast;
+    std::string record;
+  } const cases[] = {
+      {"an editor that runs", editor.string(), "opened editor", "typed|" + tmp_.path().string()},
+      {"an editor that cannot start", "no-such-editor", "editor: spawn editor no-such-editor", ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::filesystem::remove(tmp_ / "record");
+    UiApp app = make_app("pi", c.editor);
+    std::thread typist;
+    if (!c.record.empty()) {
+      typist = std::thread([&] {
+        for (int i = 0; i < 500 && !std::filesystem::exists(started); ++i) {
+          std::this_thread::sleep_for(10ms);
+        }
+        pty_.type("typed\rdy");
+      });
+    }
+    const auto opened = run_editor_in_foreground(*session_, app, tmp_.path());
+    if (typist.joinable()) {
+      typist.join();
+    }
+    ASSERT_TRUE(opened) << opened.error().message();
+    EXPECT_EQ(app.toast, c.toast);
+    EXPECT_EQ(test::read_file(tmp_ / "record"), c.record);
+    EXPECT_FALSE(next_event(100ms).has_value()) << "input typed meanwhile is discarded";
+    EXPECT_FALSE(app.needs_reload);
+    pty_.take_output();
+    ASSERT_TRUE(session_->draw(text_frame(session_->size(), "list of worktrees")));
+    EXPECT_NE(pty_.take_output().find("list of worktrees"), std::string::npos) << "full repaint";
+  }
 }
 
 TEST(AgentBanner, NamesTheDirectoryBetweenEmDashes) {
