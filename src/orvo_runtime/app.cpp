@@ -445,9 +445,11 @@ core::Result<void> Runtime::run(OpenEditor cmd) {
     const std::lock_guard lock(store_mutex_);
     editor = store_.data().prefs.editor_cmd;
   }
-  if (auto spawned = sys::spawn_detached(sys::Command{editor, {cmd.path.string()}, {}, {}});
-      !spawned) {
-    return core::fail(fmt::format("spawn editor {}", editor), {spawned.error().message()});
+  // The editor's exit status is its own affair; only a failed start is an error.
+  if (auto ended =
+          sys::spawn_and_wait(sys::Command{editor, {cmd.path.string()}, {}, {}}, cmd.streams);
+      !ended) {
+    return core::fail(fmt::format("spawn editor {}", editor), {ended.error().message()});
   }
   return {};
 }

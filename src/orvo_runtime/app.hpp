@@ -17,6 +17,7 @@
 #include "orvo_core/ids.hpp"
 #include "orvo_core/model.hpp"
 #include "orvo_store/store.hpp"
+#include "orvo_sys/process.hpp"
 
 namespace orvo::runtime {
 
@@ -104,8 +105,11 @@ struct TouchSession {
   core::Uuid session_id;
 };
 
+// Opens `path` in the editor, which gets `streams` as its standard streams (by default Orvo's
+// own), and waits until the editor ends.
 struct OpenEditor {
   std::filesystem::path path;
+  sys::StdStreams streams{};
 };
 
 struct Refresh {

@@ -64,8 +64,7 @@ struct Pipe {
 // Which of the child's standard streams differ from the parent's.
 struct Streams {
   bool null_stdin = false;
-  int out = -1;
-  int err = -1;
+  StdStreams fds;
 };
 
 tl::unexpected<ProcessError> failure(ProcessError::Kind kind, int code) {
@@ -156,12 +155,14 @@ int add_stream_actions(posix_spawn_file_actions_t* actions, const Streams& strea
   int rc = 0;
   if (streams.null_stdin) {
     rc = posix_spawn_file_actions_addopen(actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+  } else if (streams.fds.in >= 0) {
+    rc = posix_spawn_file_actions_adddup2(actions, streams.fds.in, STDIN_FILENO);
   }
-  if (rc == 0 && streams.out >= 0) {
-    rc = posix_spawn_file_actions_adddup2(actions, streams.out, STDOUT_FILENO);
+  if (rc == 0 && streams.fds.out >= 0) {
+    rc = posix_spawn_file_actions_adddup2(actions, streams.fds.out, STDOUT_FILENO);
   }
-  if (rc == 0 && streams.err >= 0) {
-    rc = posix_spawn_file_actions_adddup2(actions, streams.err, STDERR_FILENO);
+  if (rc == 0 && streams.fds.err >= 0) {
+    rc = posix_spawn_file_actions_adddup2(actions, streams.fds.err, STDERR_FILENO);
   }
   if (rc == 0 && directory >= 0) {
     rc = posix_spawn_file_actions_addfchdir_np(actions, directory);
@@ -412,7 +413,8 @@ tl::expected<Output, ProcessError> run_and_capture(const Command& command) {
   if (!err_pipe) {
     return tl::unexpected(err_pipe.error());
   }
-  const auto pid = start(command, {true, out_pipe->write.get(), err_pipe->write.get()});
+  const auto pid =
+      start(command, {true, {.out = out_pipe->write.get(), .err = err_pipe->write.get()}});
   out_pipe->write.reset();
   err_pipe->write.reset();
   if (!pid) {
@@ -442,8 +444,9 @@ tl::expected<pid_t, ProcessError> spawn_detached(const Command& command) {
   return pid;
 }
 
-tl::expected<ExitStatus, ProcessError> spawn_and_wait(const Command& command) {
-  return start(command, {}).and_then(wait_for);
+tl::expected<ExitStatus, ProcessError> spawn_and_wait(const Command& command,
+                                                      const StdStreams& streams) {
+  return start(command, {false, streams}).and_then(wait_for);
 }
 
 }  // namespace orvo::sys

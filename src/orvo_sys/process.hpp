@@ -25,6 +25,13 @@ struct Command {
   std::vector<std::pair<std::string, std::string>> env;
 };
 
+// The descriptors a child gets as its standard input, output and error; -1 keeps the parent's.
+struct StdStreams {
+  int in = -1;
+  int out = -1;
+  int err = -1;
+};
+
 // Why a child process could not be started or waited for.
 struct ProcessError {
   enum class Kind {
@@ -76,8 +83,10 @@ struct Output {
 // information only: do not wait for it. Fails when the child cannot be started.
 [[nodiscard]] tl::expected<pid_t, ProcessError> spawn_detached(const Command& command);
 
-// Runs `command` with the parent's standard streams (the child owns the terminal) and waits for
-// its end. Fails when the child cannot be started or the wait fails.
-[[nodiscard]] tl::expected<ExitStatus, ProcessError> spawn_and_wait(const Command& command);
+// Runs `command` with `streams` as its standard streams (by default the parent's, so the child
+// owns the terminal) and waits for its end. Fails when the child cannot be started or the wait
+// fails.
+[[nodiscard]] tl::expected<ExitStatus, ProcessError> spawn_and_wait(const Command& command,
+                                                                    const StdStreams& streams = {});
 
 }  // namespace orvo::sys

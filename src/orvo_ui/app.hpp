@@ -80,7 +80,11 @@ struct Quit {};
 struct RunForeground {
   std::filesystem::path path{};
 };
-using KeyOutcome = std::variant<Continue, Quit, RunForeground>;
+// Open the worktree at `path` in the editor, which gets the terminal until it ends.
+struct RunEditor {
+  std::filesystem::path path{};
+};
+using KeyOutcome = std::variant<Continue, Quit, RunForeground, RunEditor>;
 
 // The worktree under the cursor.
 struct CurrentWorktree {

@@ -104,18 +104,14 @@ core::Result<KeyOutcome> start_agent(UiApp& app, const KeyEvent& /*key*/) {
   return RunForeground{std::move(wt->path)};
 }
 
+// The editor may run in the terminal, so the event loop hands the terminal over and opens it.
 core::Result<KeyOutcome> open_editor(UiApp& app, const KeyEvent& /*key*/) {
-  const std::optional<CurrentWorktree> wt = app.current_worktree();
+  std::optional<CurrentWorktree> wt = app.current_worktree();
   if (!wt) {
     app.show_toast("select a worktree");
     return Continue{};
   }
-  if (auto opened = app.runtime->handle(runtime::OpenEditor{wt->path}); !opened) {
-    app.show_toast("editor: " + opened.error().message());
-  } else {
-    app.show_toast("opened editor");
-  }
-  return Continue{};
+  return RunEditor{std::move(wt->path)};
 }
 
 core::Result<KeyOutcome> open_quick_base(UiApp& app, const KeyEvent& /*key*/) {

@@ -1,7 +1,6 @@
 #include "orvo_ui/run_tui.hpp"
 
 #include <chrono>
-#include <cstdio>
 #include <type_traits>
 #include <utility>
 #include <variant>
@@ -15,12 +14,6 @@
 
 namespace orvo::ui {
 namespace {
-
-void print_banner(const std::filesystem::path& dir) {
-  const std::string banner = agent_banner(dir);
-  std::fwrite(banner.data(), 1, banner.size(), stdout);
-  std::fflush(stdout);
-}
 
 std::string agent_end_message(const tl::expected<sys::ExitStatus, sys::ProcessError>& status) {
   if (status) {
@@ -77,6 +70,8 @@ core::Result<bool> EventLoop::turn() {
           return false;
         } else if constexpr (std::is_same_v<T, RunForeground>) {
           return run_agent_in_foreground(terminal_, app_, result.path).map([] { return true; });
+        } else if constexpr (std::is_same_v<T, RunEditor>) {
+          return run_editor_in_foreground(terminal_, app_, result.path).map([] { return true; });
         } else {
           return true;
         }
@@ -105,7 +100,7 @@ core::Result<void> run_agent_in_foreground(TerminalSession& terminal, UiApp& app
   if (auto suspended = terminal.suspend(); !suspended) {
     return suspended;
   }
-  print_banner(dir);
+  terminal.print(agent_banner(dir));
   const sys::Command command{
       .program = app.runtime->prefs_pi_bin(),
       .args = {},
@@ -113,13 +108,23 @@ core::Result<void> run_agent_in_foreground(TerminalSession& terminal, UiApp& app
       .env = {{"ORVO_WORKTREE", core::display(dir)}},
   };
   // The message's five seconds start when the agent has ended, not when it started.
-  std::string message = agent_end_message(sys::spawn_and_wait(command));
+  std::string message = agent_end_message(sys::spawn_and_wait(command, terminal.child_streams()));
   app.show_toast(std::move(message), std::chrono::steady_clock::now());
   if (auto resumed = terminal.resume(); !resumed) {
     return resumed;
   }
   app.needs_reload = true;
   return {};
+}
+
+core::Result<void> run_editor_in_foreground(TerminalSession& terminal, UiApp& app,
+                                            const std::filesystem::path& dir) {
+  if (auto suspended = terminal.suspend(); !suspended) {
+    return suspended;
+  }
+  auto opened = app.runtime->handle(runtime::OpenEditor{dir, terminal.child_streams()});
+  app.show_toast(opened ? std::string("opened editor") : "editor: " + opened.error().message());
+  return terminal.resume();
 }
 
 core::Result<void> run_tui(std::shared_ptr<runtime::Runtime> runtime,

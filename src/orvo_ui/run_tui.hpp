@@ -32,9 +32,9 @@ class EventLoop {
 
   // One turn: draws a frame; ends when the user asked to quit; rebuilds the interface when a
   // command marked it; waits up to 80 ms for an event; on a time-out expires the status message,
-  // on a key hands it to the interface and acts on the outcome (quit, or the agent in the
-  // foreground). Returns whether the loop goes on (not after quitting or a termination signal).
-  // Fails when the terminal fails or a key passes an error on.
+  // on a key hands it to the interface and acts on the outcome (quit, the agent in the
+  // foreground, or the editor). Returns whether the loop goes on (not after quitting or a
+  // termination signal). Fails when the terminal fails or a key passes an error on.
   [[nodiscard]] core::Result<bool> turn();
 
   // Runs turns until one ends the loop or fails.
@@ -56,5 +56,13 @@ class EventLoop {
 // interface for a reload. Fails only when the terminal cannot be switched.
 [[nodiscard]] core::Result<void> run_agent_in_foreground(TerminalSession& terminal, UiApp& app,
                                                          const std::filesystem::path& dir);
+
+// Opens the worktree `dir` in the editor with the terminal handed to it and waits until the
+// editor ends (one that stays in the foreground holds the interface until it closes); then
+// shows "opened editor", or "editor: {error}" when it could not be started, and takes the
+// terminal back, input typed meanwhile discarded. Fails only when the terminal cannot be
+// switched.
+[[nodiscard]] core::Result<void> run_editor_in_foreground(TerminalSession& terminal, UiApp& app,
+                                                          const std::filesystem::path& dir);
 
 }  // namespace orvo::ui

@@ -40,6 +40,8 @@ static_assert(std::atomic<bool>::is_always_lock_free);
 std::atomic<int> g_termination_signal{0};
 std::atomic<bool> g_suspended{false};
 std::atomic<bool> g_full_screen{false};
+std::atomic<bool> g_stop_requested{false};
+std::atomic<bool> g_continued{false};
 
 // What the crash handler writes to give the terminal back, captured while opening.
 struct CrashRestore {
@@ -53,8 +55,13 @@ CrashRestore g_crash;
 struct SavedActions {
   std::array<struct sigaction, kTerminationSignals.size()> termination{};
   std::array<struct sigaction, kCrashSignals.size()> crash{};
+  struct sigaction stop {};
+  struct sigaction cont {};
 };
 SavedActions g_previous;
+// Whether SIGTSTP is ours while the screen is up; a stop signal that whoever started Orvo
+// ignores stays ignored.
+bool g_stop_handled = false;
 
 extern "C" void on_termination_signal(int sig) {
   // Keyboard signals typed while a foreground child owns the terminal are the child's.
@@ -62,6 +69,20 @@ extern "C" void on_termination_signal(int sig) {
     return;
   }
   g_termination_signal.store(sig);
+}
+
+// The loop leaves the screen before it stops; see `State::follow_stop_and_continue`.
+extern "C" void on_stop_signal(int /*sig*/) {
+  g_stop_requested.store(true);
+}
+
+// Continued after a stop that could not be caught (SIGSTOP): the modes and the screen may have
+// been changed meanwhile. Continuing after a stop of the loop's own, or while a child owns the
+// terminal, needs nothing.
+extern "C" void on_continue_signal(int /*sig*/) {
+  if (g_full_screen.load()) {
+    g_continued.store(true);
+  }
 }
 
 extern "C" void on_crash_signal(int sig) {
@@ -93,10 +114,37 @@ void install_signal_handlers() {
   for (std::size_t i = 0; i < kTerminationSignals.size(); ++i) {
     sigaction(kTerminationSignals[i], &action, &g_previous.termination[i]);
   }
+  action.sa_handler = on_continue_signal;
+  sigaction(SIGCONT, &action, &g_previous.cont);
+  sigaction(SIGTSTP, nullptr, &g_previous.stop);
+  g_stop_handled =
+      (g_previous.stop.sa_flags & SA_SIGINFO) == 0 && g_previous.stop.sa_handler == SIG_DFL;
+  if (g_stop_handled) {
+    action.sa_handler = on_stop_signal;
+    sigaction(SIGTSTP, &action, nullptr);
+  }
   action.sa_flags = SA_ONSTACK;
   action.sa_handler = on_crash_signal;
   for (std::size_t i = 0; i < kCrashSignals.size(); ++i) {
     sigaction(kCrashSignals[i], &action, &g_previous.crash[i]);
+  }
+}
+
+// While a foreground child owns the terminal, a stop stops Orvo together with the child by the
+// signal's own action, and Orvo touches nothing of the terminal when continued.
+void give_stop_signal_its_own_action() {
+  if (g_stop_handled) {
+    sigaction(SIGTSTP, &g_previous.stop, nullptr);
+  }
+}
+
+void take_stop_signal_back() {
+  if (g_stop_handled) {
+    struct sigaction action {};
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    action.sa_handler = on_stop_signal;
+    sigaction(SIGTSTP, &action, nullptr);
   }
 }
 
@@ -107,6 +155,9 @@ void reinstate_signal_handlers() {
   for (std::size_t i = 0; i < kCrashSignals.size(); ++i) {
     sigaction(kCrashSignals[i], &g_previous.crash[i], nullptr);
   }
+  give_stop_signal_its_own_action();
+  sigaction(SIGCONT, &g_previous.cont, nullptr);
+  g_stop_handled = false;
 }
 
 // Appends a terminal capability to the crash bytes without its padding ("$<5>"), which only
@@ -380,6 +431,9 @@ struct TerminalSession::State {
 
   core::Result<void> restore();
   void release();
+  [[nodiscard]] core::Result<void> leave_screen();
+  [[nodiscard]] core::Result<void> take_screen_back();
+  [[nodiscard]] core::Result<bool> follow_stop_and_continue();
   [[nodiscard]] int pair_for(const Cell& cell);
   void copy_row(const Buffer& frame, std::uint16_t y, std::uint16_t right);
   [[nodiscard]] core::Result<std::optional<TerminalInput>> read_input(int timeout_ms);
@@ -497,6 +551,24 @@ TerminalSession::~TerminalSession() {
   }
 }
 
+core::Result<TerminalSession> TerminalSession::open() {
+  const bool input_is_terminal = isatty(STDIN_FILENO) != 0;
+  const bool output_is_terminal = isatty(STDOUT_FILENO) != 0;
+  if (input_is_terminal && output_is_terminal) {
+    return open(TerminalConfig{STDIN_FILENO, STDOUT_FILENO});
+  }
+  const int tty = ::open("/dev/tty", O_RDWR | O_CLOEXEC);
+  if (tty < 0) {
+    return core::fail(
+        "no terminal: standard input, standard output and /dev/tty are not terminals");
+  }
+  // The session works on copies of the descriptors, so this one can go at once.
+  auto opened = open(TerminalConfig{input_is_terminal ? STDIN_FILENO : tty,
+                                    output_is_terminal ? STDOUT_FILENO : tty});
+  close(tty);
+  return opened;
+}
+
 core::Result<TerminalSession> TerminalSession::open(const TerminalConfig& config) {
   if (open_state() != nullptr) {
     return core::fail("a terminal session is already open");
@@ -514,7 +586,6 @@ core::Result<TerminalSession> TerminalSession::open(const TerminalConfig& config
   choose_locale();
 
   auto state = std::make_unique<State>();
-  state->input_fd = config.input_fd;
   if (tcgetattr(config.output_fd, &g_crash.shell_mode) != 0) {
     return tl::unexpected(core::Error(sys::OsError::last().message()));
   }
@@ -534,10 +605,14 @@ core::Result<TerminalSession> TerminalSession::open(const TerminalConfig& config
     }
     state->owns_streams = true;
   }
+  state->input_fd = fileno(state->in);
 
   // Our handlers come first: curses then leaves these signals alone instead of installing its
-  // own, whose SIGTERM handler would exit past our teardown.
+  // own, whose SIGTERM handler would exit past our teardown and whose stop handler would draw
+  // over a foreground child when continued.
   g_termination_signal.store(0);
+  g_stop_requested.store(false);
+  g_continued.store(false);
   install_signal_handlers();
   open_state() = state.get();
 
@@ -547,7 +622,7 @@ core::Result<TerminalSession> TerminalSession::open(const TerminalConfig& config
     state->release();
     return core::fail(std::string("terminal: cannot open terminal type \"") + term + "\"");
   }
-  capture_crash_restore(config.output_fd);
+  capture_crash_restore(fileno(state->out));
   g_full_screen.store(true);
 
   static const bool exit_hook = std::atexit(restore_at_exit) == 0;
@@ -666,6 +741,13 @@ core::Result<std::optional<TerminalEvent>> TerminalSession::poll_event(
   using Clock = std::chrono::steady_clock;
   const Clock::time_point deadline = Clock::now() + timeout;
   while (!termination_requested()) {
+    auto stopped = state_->follow_stop_and_continue();
+    if (!stopped) {
+      return tl::unexpected(stopped.error());
+    }
+    if (*stopped) {
+      return std::nullopt;
+    }
     const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
     auto input = state_->read_input(static_cast<int>(std::max<std::int64_t>(left.count(), 0)));
     if (!input) {
@@ -703,18 +785,63 @@ core::Result<std::optional<TerminalEvent>> TerminalSession::poll_event(
   return std::nullopt;
 }
 
-core::Result<void> TerminalSession::suspend() {
-  if (!state_ || state_->mode != State::Mode::FullScreen) {
-    return core::fail("terminal: the session is not showing the full screen");
-  }
-  def_prog_mode();
+// Leaves the full screen for the modes and the screen the shell had; the next draw after
+// `take_screen_back` enters it again, with the modes def_prog_mode recorded last.
+core::Result<void> TerminalSession::State::leave_screen() {
   auto left = curses_call(endwin, "leaving full-screen mode");
   if (!left) {
     return left;
   }
   g_full_screen.store(false);
+  mode = Mode::Suspended;
+  return {};
+}
+
+core::Result<void> TerminalSession::State::take_screen_back() {
+  auto resumed = curses_call(reset_prog_mode, "entering full-screen mode");
+  if (!resumed) {
+    return resumed;
+  }
+  // Keys typed while the screen was away were meant for someone else.
+  flushinp();
+  g_full_screen.store(true);
+  mode = Mode::FullScreen;
+  repaint_pending = true;
+  return {};
+}
+
+// A stop asked for while the screen is up: leave the screen as for a child, stop by the
+// signal's own action, and on continuing take the screen back. A continue after a stop Orvo
+// could not catch takes the screen back too, since the shell may have changed the modes
+// meanwhile. Returns whether either happened, so the caller draws in full.
+core::Result<bool> TerminalSession::State::follow_stop_and_continue() {
+  if (g_stop_requested.exchange(false)) {
+    def_prog_mode();
+    if (auto left = leave_screen(); !left) {
+      return tl::unexpected(std::move(left.error()));
+    }
+    give_stop_signal_its_own_action();
+    raise(SIGTSTP);
+    take_stop_signal_back();
+    g_continued.store(false);
+    return take_screen_back().map([] { return true; });
+  }
+  if (g_continued.exchange(false)) {
+    return leave_screen().and_then([this] { return take_screen_back(); }).map([] { return true; });
+  }
+  return false;
+}
+
+core::Result<void> TerminalSession::suspend() {
+  if (!state_ || state_->mode != State::Mode::FullScreen) {
+    return core::fail("terminal: the session is not showing the full screen");
+  }
+  def_prog_mode();
+  if (auto left = state_->leave_screen(); !left) {
+    return left;
+  }
   g_suspended.store(true);
-  state_->mode = State::Mode::Suspended;
+  give_stop_signal_its_own_action();
   return {};
 }
 
@@ -722,17 +849,24 @@ core::Result<void> TerminalSession::resume() {
   if (!state_ || state_->mode != State::Mode::Suspended) {
     return core::fail("terminal: the session is not suspended");
   }
-  auto resumed = curses_call(reset_prog_mode, "entering full-screen mode");
-  if (!resumed) {
-    return resumed;
-  }
-  // Keys typed for the child and not read by it must not reach the interface.
-  flushinp();
+  take_stop_signal_back();
   g_suspended.store(false);
-  g_full_screen.store(true);
-  state_->mode = State::Mode::FullScreen;
-  state_->repaint_pending = true;
-  return {};
+  return state_->take_screen_back();
+}
+
+sys::StdStreams TerminalSession::child_streams() const {
+  if (!state_ || state_->mode == State::Mode::Restored) {
+    return {};
+  }
+  const int out = fileno(state_->out);
+  return {fileno(state_->in), out, out};
+}
+
+void TerminalSession::print(std::string_view text) {
+  if (state_ && state_->mode == State::Mode::Suspended) {
+    std::fwrite(text.data(), 1, text.size(), state_->out);
+    std::fflush(state_->out);
+  }
 }
 
 core::Result<void> TerminalSession::restore() {

@@ -4,9 +4,11 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <string_view>
 #include <variant>
 
 #include "orvo_core/error.hpp"
+#include "orvo_sys/process.hpp"
 #include "orvo_ui/keys.hpp"
 #include "orvo_ui/widgets.hpp"
 
@@ -34,14 +36,22 @@ struct TerminalConfig {
 // session exists at a time and it is used from one thread. The terminal is restored by
 // `restore`, by the destructor, at process exit, and (best effort, then the signal takes its
 // course) on SIGSEGV, SIGABRT, SIGBUS and SIGFPE. SIGTERM, SIGINT, SIGHUP and SIGQUIT only
-// record a request, see `termination_requested`.
+// record a request, see `termination_requested`. A stop signal (SIGTSTP) while the screen is
+// shown is answered by `poll_event`; while suspended it stops the process as it would without
+// a session.
 class TerminalSession {
  public:
+  // Opens the session on the process's terminal: standard input and output where they are
+  // terminals, the controlling terminal (/dev/tty) for a side that is not. Fails with "no
+  // terminal: standard input, standard output and /dev/tty are not terminals" when a side has
+  // none, otherwise as the other `open`.
+  [[nodiscard]] static core::Result<TerminalSession> open();
+
   // Opens the session on the terminal of `config` with the type named by TERM, and chooses a
   // UTF-8 character type for the process when its locale has none. Fails when the descriptors
   // are not a terminal, TERM is unset or names an unknown type or one that cannot place the
   // cursor, another session is open, or the terminal refuses a mode; nothing is left changed.
-  [[nodiscard]] static core::Result<TerminalSession> open(const TerminalConfig& config = {});
+  [[nodiscard]] static core::Result<TerminalSession> open(const TerminalConfig& config);
 
   TerminalSession(TerminalSession&&) noexcept;
   TerminalSession& operator=(TerminalSession&&) noexcept;
@@ -61,15 +71,18 @@ class TerminalSession {
   // the session is suspended or restored, or writing to the terminal fails.
   [[nodiscard]] core::Result<void> draw(const Buffer& frame);
 
-  // Waits up to `timeout` for a key or a resize; nullopt when the time ran out or a
-  // termination signal arrived. Esc alone and Esc followed at once by a key (that key with Alt)
-  // are told apart here. Fails when the session is suspended or restored, or the terminal's
-  // input is gone (hung up).
+  // Waits up to `timeout` for a key or a resize; nullopt when the time ran out, a termination
+  // signal arrived, or the process was stopped and continued. A stop signal leaves the screen as
+  // `suspend` does before the process stops; after a stop and continue the next `draw` repaints
+  // the whole screen. Esc alone and Esc followed at once by a key (that key with Alt) are told
+  // apart here. Fails when the session is suspended or restored, the terminal's input is gone
+  // (hung up), or the terminal cannot be switched.
   [[nodiscard]] core::Result<std::optional<TerminalEvent>> poll_event(
       std::chrono::milliseconds timeout);
 
   // Hands the terminal to a foreground child: normal mode and screen, visible cursor. While
-  // suspended, SIGINT and SIGQUIT from the keyboard are left to the child. Fails when the
+  // suspended, SIGINT and SIGQUIT from the keyboard are left to the child, and a stop signal
+  // stops the process with it and leaves the terminal alone when continued. Fails when the
   // session is not running or the terminal cannot be switched.
   [[nodiscard]] core::Result<void> suspend();
 
@@ -77,6 +90,14 @@ class TerminalSession {
   // and the next `draw` repaints the whole screen on the alternate screen. Fails when the
   // session is not suspended or the terminal cannot be switched.
   [[nodiscard]] core::Result<void> resume();
+
+  // The standard input, output and error a foreground child gets: the session's terminal.
+  // Valid until the session is restored.
+  [[nodiscard]] sys::StdStreams child_streams() const;
+
+  // Writes `text` to the terminal while suspended, before a child starts; nothing otherwise. A
+  // failed write is not reported: the child's own output follows either way.
+  void print(std::string_view text);
 
   // Gives the terminal back for good: normal mode, normal screen, visible cursor. Idempotent;
   // fails only when the terminal cannot be switched back.

@@ -311,7 +311,9 @@ TEST_F(TuiTest, FailuresBeforeTheLoopLeaveTheTerminalAloneAndAreReported) {
        {(tmp_ / "plain").string()},
        "Error: git failed (128): fatal: not a git repository (or any of the parent directories): "
        ".git\n"},
-      {"no terminal", {}, "Error: Inappropriate ioctl for device (os error 25)\n"},
+      {"no terminal",
+       {},
+       "Error: no terminal: standard input, standard output and /dev/tty are not terminals\n"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);

@@ -1,3 +1,6 @@
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -316,35 +319,40 @@ TEST_F(RuntimeTest, TouchSessionMarksTheMatchingSessionAndSendsItAlone) {
   EXPECT_EQ(stored.updated_at, touched.updated_at);
 }
 
-TEST_F(RuntimeTest, OpenEditorStartsTheEditorWithThePathAndDoesNotWaitForIt) {
+TEST_F(RuntimeTest, OpenEditorRunsTheEditorOnThePathWithTheGivenStreamsUntilItEnds) {
+  // The editor records its arguments and working directory, echoes the line it reads and fails;
+  // it is slow, so a command that did not wait would return before the records exist.
   const std::filesystem::path record = tmp / "editor";
   test::write_file(bin / "fake-editor",
                    "#!/bin/sh\n"
                    "PATH=/usr/bin:/bin\n"
+                   "sleep 0.2\n"
                    "printf '%s\\0' \"$@\" > '" +
                        record.string() +
-                       ".part'\n"
-                       "mv '" +
-                       record.string() + ".part' '" + record.string() +
                        ".args'\n"
-                       "i=0\n"
-                       "while [ ! -e '" +
+                       "pwd > '" +
                        record.string() +
-                       ".release' ] && [ $i -lt 200 ]; do\n"
-                       "  sleep 0.05; i=$((i+1))\n"
-                       "done\n"
-                       "touch '" +
-                       record.string() + ".exited'\n",
+                       ".cwd'\n"
+                       "read -r line; echo \"editor read $line\"\n"
+                       "exit 7\n",
                    true);
   write_prefs("fake-editor", "pi");
+  int input[2];
+  ASSERT_EQ(pipe2(input, O_CLOEXEC), 0);
+  ASSERT_EQ(write(input[1], "typed\n", 6), 6);
+  close(input[1]);
+  const int out = open((tmp / "out").c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
+  ASSERT_GE(out, 0);
 
-  ASSERT_TRUE(rt().handle(OpenEditor{tmp / "some worktree"}));
-  EXPECT_FALSE(std::filesystem::exists(record.string() + ".exited"));
+  const auto opened = rt().handle(OpenEditor{tmp / "some worktree", {input[0], out, -1}});
+  close(input[0]);
+  close(out);
+  ASSERT_TRUE(opened) << opened.error().report();
+  EXPECT_EQ(read_if_exists(record.string() + ".args"), (tmp / "some worktree").string() + '\0');
+  EXPECT_EQ(read_if_exists(record.string() + ".cwd"),
+            std::filesystem::current_path().string() + "\n");
+  EXPECT_EQ(read_if_exists(tmp / "out"), "editor read typed\n");
   EXPECT_THAT(events(), IsEmpty());
-  ASSERT_TRUE(wait_for(record.string() + ".args"));
-  EXPECT_EQ(test::read_file(record.string() + ".args"), (tmp / "some worktree").string() + '\0');
-  test::write_file(record.string() + ".release", "");
-  EXPECT_TRUE(wait_for(record.string() + ".exited"));
 }
 
 TEST(OpenEditorFailure, NamesTheWholeCommandWithTheSystemErrorAsCause) {

@@ -1,6 +1,8 @@
 #include "orvo_sys/process.hpp"
 
+#include <fcntl.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <thread>
@@ -140,6 +142,27 @@ TEST(SpawnAndWait, AddsAndReplacesEnvironmentVariablesAndReportsTheExit) {
   EXPECT_EQ(status->code(), 3);
   EXPECT_FALSE(status->success());
   EXPECT_EQ(read_file(tmp / "env"), "kept /w/feat x y\n1\n");
+}
+
+TEST(SpawnAndWait, GivesTheChildTheStreamsItIsHanded) {
+  TempDir tmp;
+  int input[2];
+  ASSERT_EQ(pipe2(input, O_CLOEXEC), 0);
+  ASSERT_EQ(write(input[1], "typed\n", 6), 6);
+  close(input[1]);
+  const int out = open((tmp / "out").c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
+  const int err = open((tmp / "err").c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
+  ASSERT_GE(out, 0);
+  ASSERT_GE(err, 0);
+  const auto status = spawn_and_wait(shell("read -r line; echo \"read $line\"; echo oops >&2"),
+                                     {input[0], out, err});
+  close(input[0]);
+  close(out);
+  close(err);
+  ASSERT_TRUE(status) << status.error().message();
+  EXPECT_TRUE(status->success());
+  EXPECT_EQ(read_file(tmp / "out"), "read typed\n");
+  EXPECT_EQ(read_file(tmp / "err"), "oops\n");
 }
 
 TEST(SpawnDetached, ReturnsAtOnceAndReapsTheChildWhenItEnds) {

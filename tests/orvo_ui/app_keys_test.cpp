@@ -69,6 +69,8 @@ std::string describe_outcome(const core::Result<KeyOutcome>& outcome, const Sand
           return "Continue";
         } else if constexpr (std::is_same_v<T, Quit>) {
           return "Quit";
+        } else if constexpr (std::is_same_v<T, RunEditor>) {
+          return "RunEditor " + sb.tmp_text(o.path);
         } else {
           return "RunForeground " + sb.tmp_text(o.path);
         }
@@ -122,19 +124,11 @@ class MainKeysTest : public testing::Test {
  protected:
   MainKeysTest() : alpha_(sb_.tmp / "src" / "alpha"), beta_(sb_.tmp / "src" / "beta", "trunk") {
     alpha_.add_worktree(sb_.tmp / "wt" / "feat", "feat");
-    test::write_file(
-        sb_.bin / "editor",
-        fmt::format("#!/bin/sh\nprintf '%s\\n' \"$@\" > '{}.part'\n"
-                    "/bin/mv '{}.part' '{}'\n",
-                    editor_calls().string(), editor_calls().string(), editor_calls().string()),
-        true);
-    sb_.write_prefs((sb_.bin / "editor").string(), "pi");
+    sb_.write_prefs("editor", "pi");
     sb_.install_fake_osascript();
     alpha_id_ = sb_.add(alpha_);
     beta_id_ = sb_.add(beta_);
   }
-
-  [[nodiscard]] std::filesystem::path editor_calls() const { return sb_.tmp / "editor-call"; }
 
   Sandbox sb_;
   test::GitRepo alpha_;
@@ -189,7 +183,7 @@ TEST_F(MainKeysTest, KeysOnTwoProjects) {
            "",
            "ConfirmDelete " + feat + " of alpha"},
           {"e on a header", 0, {ch(U'e')}, "Continue", 0, "select a worktree"},
-          {"e on a worktree", 2, {ch(U'e')}, "Continue", 2, "opened editor"},
+          {"e on a worktree", 2, {ch(U'e')}, "RunEditor $TMP/wt/feat", 2},
           {"n on a header",
            0,
            {ch(U'n')},
@@ -280,27 +274,6 @@ TEST_F(MainKeysTest, MovingTheCursorTellsTheRuntimeNothing) {
   EXPECT_EQ(app.selected, 1u);
   EXPECT_EQ(sb_.rt().snapshot().focus.path, beta_.path());
   EXPECT_TRUE(sb_.events().empty());
-}
-
-TEST_F(MainKeysTest, EditorOpensTheWorktreeUnderTheCursor) {
-  UiApp app = app_over(sb_);
-  app.selected = 2;
-  ASSERT_TRUE(app.handle_key(ch(U'e')));
-  ASSERT_TRUE(runtime::wait_for(editor_calls()));
-  EXPECT_EQ(test::read_file(editor_calls()), (sb_.tmp / "wt" / "feat").string() + "\n");
-}
-
-TEST(MainKeysEditor, AnEditorThatCannotStartIsOnlyAStatusMessage) {
-  Sandbox sb;
-  sb.write_prefs("no-such-editor", "pi");
-  test::GitRepo repo(sb.tmp / "src" / "proj");
-  (void)sb.add(repo);
-  UiApp app = app_over(sb);
-  ASSERT_EQ(app.selected, 1u);
-  const core::Result<KeyOutcome> outcome = app.handle_key(ch(U'e'));
-  EXPECT_EQ(describe_outcome(outcome, sb), "Continue");
-  EXPECT_EQ(app.toast, "editor: spawn editor no-such-editor");
-  EXPECT_FALSE(app.needs_reload);
 }
 
 TEST_F(MainKeysTest, AgentKeyFocusesStartsATerminalWindowAndRunsInTheForeground) {

@@ -471,6 +471,65 @@ TEST_F(TerminalTest, RestoreReinstatesTheFormerSignalHandlers) {
   EXPECT_EQ(after.sa_handler, SIG_DFL);
 }
 
+// The disposition of SIGTSTP, as a word.
+std::string stop_disposition() {
+  struct sigaction action {};
+  sigaction(SIGTSTP, nullptr, &action);
+  if (action.sa_handler == SIG_DFL) {
+    return "default";
+  }
+  return action.sa_handler == SIG_IGN ? "ignored" : "handled";
+}
+
+TEST(TerminalStop, TheStopSignalIsTheSessionsOnlyWhileTheScreenIsUp) {
+  test::ScopedEnv term("TERM", "xterm-256color");
+  struct Case {
+    void (*inherited)(int);
+    const char* full_screen;
+    const char* suspended;
+    const char* after;
+  } const cases[] = {
+      {SIG_DFL, "handled", "default", "default"},
+      {SIG_IGN, "ignored", "ignored", "ignored"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.after);
+    signal(SIGTSTP, c.inherited);
+    Pty pty(20, 5);
+    auto session = TerminalSession::open(pty.config());
+    ASSERT_TRUE(session) << session.error().message();
+    EXPECT_EQ(stop_disposition(), c.full_screen);
+    ASSERT_TRUE(session->suspend());
+    EXPECT_EQ(stop_disposition(), c.suspended);
+    ASSERT_TRUE(session->resume());
+    EXPECT_EQ(stop_disposition(), c.full_screen);
+    ASSERT_TRUE(session->restore());
+    EXPECT_EQ(stop_disposition(), c.after);
+  }
+  signal(SIGTSTP, SIG_DFL);
+}
+
+TEST_F(TerminalTest, AContinueAfterAnUncaughtStopTakesTheScreenBackAndRepaints) {
+  const Buffer frame = text_frame(session_->size(), "list of worktrees");
+  ASSERT_TRUE(session_->draw(frame));
+  pty_.take_output();
+  raise(SIGCONT);
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_FALSE(next_event(1s).has_value());
+  EXPECT_LT(std::chrono::steady_clock::now() - start, 500ms) << "the wait ends at once";
+  ASSERT_TRUE(session_->draw(frame));
+  const std::string back = pty_.take_output();
+  EXPECT_NE(back.find("\033[?1049h"), std::string::npos) << "alternate screen again";
+  EXPECT_NE(back.find("list of worktrees"), std::string::npos) << "full repaint";
+
+  ASSERT_TRUE(session_->suspend());
+  pty_.take_output();
+  raise(SIGCONT);
+  std::this_thread::sleep_for(50ms);
+  EXPECT_EQ(pty_.take_output(), "") << "a foreground child's terminal is left alone";
+  ASSERT_TRUE(session_->resume());
+}
+
 TEST_F(TerminalTest, AClosedTerminalIsAnErrorNotAnEndlessTimeOut) {
   pty_.close_master();
   const auto event = session_->poll_event(kEventWait);
@@ -478,13 +537,14 @@ TEST_F(TerminalTest, AClosedTerminalIsAnErrorNotAnEndlessTimeOut) {
   EXPECT_EQ(event.error().message(), "terminal: input closed");
 }
 
-// The event loop and the agent shell over the session, with an interface over a runtime whose
-// state file names `pi_bin` as the agent program.
+// The event loop, the agent shell and the editor over the session, with an interface over a
+// runtime whose state file names `pi_bin` as the agent program and `editor` as the editor.
 class EventLoopTest : public TerminalTest {
  protected:
-  UiApp make_app(const std::string& pi_bin = "pi") {
+  UiApp make_app(const std::string& pi_bin = "pi", const std::string& editor = "true") {
     const std::filesystem::path state = tmp_ / "state.json";
-    test::write_file(state, R"({"projects":[],"prefs":{"editor_cmd":"true","pi_bin":")" + pi_bin +
+    test::write_file(state, R"({"projects":[],"prefs":{"editor_cmd":")" + editor +
+                                R"(","pi_bin":")" + pi_bin +
                                 R"(","pi_extra_args":[],"default_start_pi_on_create":true}})");
     auto store = store::Store::open_at(state);
     EXPECT_TRUE(store) << store.error().message();
@@ -555,6 +615,52 @@ TEST_F(EventLoopTest, AgentShellReportsTheAgentsEndForFiveSecondsFromThatEnd) {
   EXPECT_GE(*app.toast_until, before + 300ms + kToastDuration);
   EXPECT_TRUE(app.needs_reload);
   EXPECT_TRUE(session_->draw(text_frame(session_->size(), "back"))) << "full screen again";
+}
+
+TEST_F(EventLoopTest, TheEditorGetsTheTerminalUntilItEnds) {
+  // The editor reads one line from its input and records it with its argument; what is typed
+  // after that line is meant for it too, and never reaches the interface.
+  const std::filesystem::path editor = tmp_ / "editor";
+  const std::filesystem::path started = tmp_ / "started";
+  test::write_file(editor,
+                   "#!/bin/sh\ntouch '" + started.string() + "'\nread -r line\n" +
+                       "printf '%s|%s' \"$line\" \"$1\" > '" + (tmp_ / "record").string() + "'\n",
+                   true);
+  struct Case {
+    const char* name;
+    std::string editor;
+    std::string toast;
+    std::string record;
+  } const cases[] = {
+      {"an editor that runs", editor.string(), "opened editor", "typed|" + tmp_.path().string()},
+      {"an editor that cannot start", "no-such-editor", "editor: spawn editor no-such-editor", ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::filesystem::remove(tmp_ / "record");
+    UiApp app = make_app("pi", c.editor);
+    std::thread typist;
+    if (!c.record.empty()) {
+      typist = std::thread([&] {
+        for (int i = 0; i < 500 && !std::filesystem::exists(started); ++i) {
+          std::this_thread::sleep_for(10ms);
+        }
+        pty_.type("typed\rdy");
+      });
+    }
+    const auto opened = run_editor_in_foreground(*session_, app, tmp_.path());
+    if (typist.joinable()) {
+      typist.join();
+    }
+    ASSERT_TRUE(opened) << opened.error().message();
+    EXPECT_EQ(app.toast, c.toast);
+    EXPECT_EQ(test::read_file(tmp_ / "record"), c.record);
+    EXPECT_FALSE(next_event(100ms).has_value()) << "input typed meanwhile is discarded";
+    EXPECT_FALSE(app.needs_reload);
+    pty_.take_output();
+    ASSERT_TRUE(session_->draw(text_frame(session_->size(), "list of worktrees")));
+    EXPECT_NE(pty_.take_output().find("list of worktrees"), std::string::npos) << "full repaint";
+  }
 }
 
 TEST(AgentBanner, NamesTheDirectoryBetweenEmDashes) {
