@@ -23,17 +23,11 @@ constexpr std::string_view kLogTarget = "orvo_runtime::app";
 // A new project's name: the root's last component (trailing separators and "." components do not
 // count) when it is an ordinary name in valid UTF-8, else "project".
 std::string project_name(const std::filesystem::path& root) {
-  std::string last;
-  for (const std::filesystem::path& component : root) {
-    const std::string& text = component.native();
-    if (!text.empty() && text != ".") {
-      last = text;
-    }
-  }
-  if (last.empty() || last == "/" || last == ".." || !sys::is_valid_utf8(last)) {
+  const std::optional<std::string_view> name = core::file_name(root);
+  if (!name || !sys::is_valid_utf8(*name)) {
     return "project";
   }
-  return last;
+  return std::string(*name);
 }
 
 // The AppleScript string literal's body for `text`: each backslash and double quote escaped, so

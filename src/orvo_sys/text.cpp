@@ -2,6 +2,7 @@
 
 #include <wchar.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <cstdio>
@@ -191,6 +192,38 @@ std::string_view trim_ascii_white_space(std::string_view text) {
     return {};
   }
   return text.substr(first, text.find_last_not_of(kAsciiWhiteSpace) - first + 1);
+}
+
+std::vector<std::string_view> split_lines(std::string_view text) {
+  std::vector<std::string_view> lines;
+  while (!text.empty()) {
+    const std::size_t end = text.find('\n');
+    std::string_view line = text.substr(0, end);
+    if (end == std::string_view::npos) {
+      lines.push_back(line);
+      break;
+    }
+    if (line.ends_with('\r')) {
+      line.remove_suffix(1);
+    }
+    lines.push_back(line);
+    text.remove_prefix(end + 1);
+  }
+  return lines;
+}
+
+std::vector<std::string_view> path_names(std::string_view path) {
+  std::vector<std::string_view> names;
+  std::size_t i = 0;
+  while (i < path.size()) {
+    const std::size_t end = std::min(path.find('/', i), path.size());
+    const std::string_view name = path.substr(i, end - i);
+    if (!name.empty() && name != ".") {
+      names.push_back(name);
+    }
+    i = end + 1;
+  }
+  return names;
 }
 
 std::string debug_quoted(std::string_view text) {

@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace orvo::sys {
 
@@ -44,6 +45,14 @@ void append_utf8(std::string& out, char32_t code);
 // form feed, carriage return). git allows none of these in a ref name, while every other
 // character, U+00A0 among them, may belong to one.
 [[nodiscard]] std::string_view trim_ascii_white_space(std::string_view text);
+
+// The lines of `text`, split at line feeds; a carriage return just before a line feed goes with
+// it, and a final line feed makes no extra empty line. Views into `text`.
+[[nodiscard]] std::vector<std::string_view> split_lines(std::string_view text);
+
+// The names in a Unix path text, in order: the parts between its "/" separators, without the
+// empty ones (repeated, leading and trailing separators) and ".". Views into `path`.
+[[nodiscard]] std::vector<std::string_view> path_names(std::string_view path);
 
 // `text` between double quotes as diagnostics show strings: `"` and `\` escaped, tab, line feed,
 // carriage return and NUL as \t \n \r \0, other control and invisible characters (C0, DEL, C1,

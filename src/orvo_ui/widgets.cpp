@@ -342,14 +342,8 @@ std::vector<Rect> split(Rect area, Direction direction,
 
 std::vector<Line> text_lines(std::string_view text, Style style) {
   std::vector<Line> lines;
-  while (!text.empty()) {
-    const std::size_t end = std::min(text.find('\n'), text.size());
-    std::string_view line = text.substr(0, end);
-    if (line.ends_with('\r') && end < text.size()) {
-      line.remove_suffix(1);
-    }
+  for (const std::string_view line : sys::split_lines(text)) {
     lines.emplace_back(std::string(line), style);
-    text.remove_prefix(std::min(end + 1, text.size()));
   }
   return lines;
 }

@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+#include <string_view>
+#include <vector>
+
 namespace orvo::sys {
 namespace {
 
@@ -68,6 +72,47 @@ TEST(TrimWhiteSpace, RemovesUnicodeOrAsciiWhiteSpaceAtBothEnds) {
     SCOPED_TRACE(c.text);
     EXPECT_EQ(trim_white_space(c.text), c.trimmed);
     EXPECT_EQ(trim_ascii_white_space(c.text), c.ascii_trimmed);
+  }
+}
+
+TEST(SplitLines, SplitsAtLineFeeds) {
+  struct Case {
+    std::string text;
+    std::vector<std::string_view> lines;
+  };
+  const Case cases[] = {
+      {"", {}},
+      {"one", {"one"}},
+      {"a\nb", {"a", "b"}},
+      {"a\r\nb\r\n", {"a", "b"}},
+      {"a\n\nb", {"a", "", "b"}},
+      {"\n", {""}},
+      {"a\r", {"a\r"}},
+      {"a\r\r\nb", {"a\r", "b"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::PrintToString(c.text));
+    EXPECT_EQ(split_lines(c.text), c.lines);
+  }
+}
+
+TEST(PathNames, AreTheNonEmptyComponentsOtherThanDot) {
+  struct Case {
+    std::string path;
+    std::vector<std::string_view> names;
+  };
+  const Case cases[] = {
+      {"", {}},
+      {"/", {}},
+      {".", {}},
+      {"/a//b/", {"a", "b"}},
+      {"./a/./b/.", {"a", "b"}},
+      {"a/../.b", {"a", "..", ".b"}},
+      {"//x", {"x"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.path);
+    EXPECT_EQ(path_names(c.path), c.names);
   }
 }
 
