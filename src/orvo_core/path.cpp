@@ -36,6 +36,14 @@ std::optional<std::string_view> file_name(const std::filesystem::path& path) {
   return parts.back();
 }
 
+std::optional<std::string_view> utf8_file_name(const std::filesystem::path& path) {
+  const std::optional<std::string_view> name = file_name(path);
+  if (!name || !sys::is_valid_utf8(*name)) {
+    return std::nullopt;
+  }
+  return name;
+}
+
 std::string display(const std::filesystem::path& path) {
   return sys::lossy_utf8(path.native());
 }

@@ -12,11 +12,7 @@ namespace {
 constexpr std::string_view kRepoPlaceholder = "{repo}";
 
 std::string repo_name(const std::filesystem::path& main_path) {
-  const std::optional<std::string_view> name = core::file_name(main_path);
-  if (!name || !sys::is_valid_utf8(*name)) {
-    return "repo";
-  }
-  return std::string(*name);
+  return std::string(core::utf8_file_name(main_path).value_or("repo"));
 }
 
 // Appending as paths do: an absolute `rest` replaces `base`; otherwise one "/" goes between

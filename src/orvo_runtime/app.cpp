@@ -13,7 +13,6 @@
 #include "orvo_git/path.hpp"
 #include "orvo_git/worktree.hpp"
 #include "orvo_sys/process.hpp"
-#include "orvo_sys/text.hpp"
 
 namespace orvo::runtime {
 namespace {
@@ -23,11 +22,7 @@ constexpr std::string_view kLogTarget = "orvo_runtime::app";
 // A new project's name: the root's last component (trailing separators and "." components do not
 // count) when it is an ordinary name in valid UTF-8, else "project".
 std::string project_name(const std::filesystem::path& root) {
-  const std::optional<std::string_view> name = core::file_name(root);
-  if (!name || !sys::is_valid_utf8(*name)) {
-    return "project";
-  }
-  return std::string(*name);
+  return std::string(core::utf8_file_name(root).value_or("project"));
 }
 
 // The AppleScript string literal's body for `text`: each backslash and double quote escaped, so
