@@ -7,6 +7,9 @@
 
 namespace orvo::sys {
 
+// U+FFFD, the replacement character, in UTF-8.
+inline constexpr std::string_view kReplacementCharacter = "\xEF\xBF\xBD";
+
 // One character decoded from the front of a UTF-8 text.
 struct Utf8Char {
   char32_t code = 0;       // U+FFFD when the sequence is invalid
@@ -18,6 +21,19 @@ struct Utf8Char {
 // covers its longest prefix that could still have begun a valid one, so that replacing each
 // invalid sequence by one U+FFFD gives the standard lossy reading.
 [[nodiscard]] Utf8Char decode_utf8(std::string_view bytes);
+
+// Where the last character of `bytes` begins: the byte before the continuation bytes (at most
+// three) that end it; 0 for an empty text.
+[[nodiscard]] std::size_t last_char_start(std::string_view bytes);
+
+// Whether `code` is a Unicode scalar value: at most U+10FFFF and not a surrogate.
+[[nodiscard]] bool is_scalar_value(char32_t code);
+
+// Whether `code` is a control character: C0 (below U+0020), DEL or C1 (U+0080 to U+009F).
+[[nodiscard]] bool is_control(char32_t code);
+
+// Whether `code` has Unicode's White_Space property.
+[[nodiscard]] bool is_white_space(char32_t code);
 
 // The value of the hexadecimal digit `c` (0-9, a-f, A-F), or -1 for any other character.
 [[nodiscard]] int hex_digit_value(char c);
@@ -37,6 +53,10 @@ void append_utf8(std::string& out, char32_t code);
 // control characters, unassigned code points). Terminals and the terminal library measure with
 // the same function, so text laid out by it lines up on the screen.
 [[nodiscard]] int char_width(char32_t code);
+
+// `text` without the leading characters for which `drop` holds; an invalid sequence is handed to
+// `drop` as U+FFFD.
+[[nodiscard]] std::string_view trim_start_if(std::string_view text, bool (*drop)(char32_t));
 
 // `text` without leading and trailing Unicode White_Space characters.
 [[nodiscard]] std::string_view trim_white_space(std::string_view text);

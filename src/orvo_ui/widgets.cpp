@@ -8,7 +8,6 @@
 namespace orvo::ui {
 namespace {
 
-constexpr std::string_view kReplacement = "\xEF\xBF\xBD";
 constexpr std::uint16_t kMaxCoordinate = UINT16_MAX;
 
 // One drawable unit: a character with the zero-width marks after it, and its width in cells.
@@ -29,7 +28,7 @@ class GraphemeReader {
       const sys::Utf8Char d = sys::decode_utf8(text_.substr(pos_));
       pos_ += d.length;
       if (!d.valid) {
-        out = {kReplacement, 1};
+        out = {sys::kReplacementCharacter, 1};
         return true;
       }
       const int width = sys::char_width(d.code);
