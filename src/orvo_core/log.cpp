@@ -296,15 +296,17 @@ void append_sanitised(std::string& out, std::string_view message) {
       default:
         break;
     }
-    if (byte == 0xC2 && i + 1 < message.size()) {
-      const auto next = static_cast<unsigned char>(message[i + 1]);
-      if (next >= 0x80 && next <= 0x9F) {
-        out += fmt::format("\\u{{{:x}}}", next);
-        ++i;
-        continue;
-      }
+    if (byte < 0x80) {
+      out += message[i];
+      continue;
     }
-    out += message[i];
+    const sys::Utf8Char c = sys::decode_utf8(message.substr(i));
+    if (sys::is_control(c.code)) {
+      out += fmt::format("\\u{{{:x}}}", static_cast<unsigned>(c.code));
+    } else {
+      out += message.substr(i, c.length);
+    }
+    i += c.length - 1;
   }
 }
 

@@ -13,7 +13,6 @@
 #include "orvo_git/path.hpp"
 #include "orvo_git/worktree.hpp"
 #include "orvo_sys/process.hpp"
-#include "orvo_sys/text.hpp"
 
 namespace orvo::runtime {
 namespace {
@@ -23,17 +22,7 @@ constexpr std::string_view kLogTarget = "orvo_runtime::app";
 // A new project's name: the root's last component (trailing separators and "." components do not
 // count) when it is an ordinary name in valid UTF-8, else "project".
 std::string project_name(const std::filesystem::path& root) {
-  std::string last;
-  for (const std::filesystem::path& component : root) {
-    const std::string& text = component.native();
-    if (!text.empty() && text != ".") {
-      last = text;
-    }
-  }
-  if (last.empty() || last == "/" || last == ".." || !sys::is_valid_utf8(last)) {
-    return "project";
-  }
-  return last;
+  return std::string(core::utf8_file_name(root).value_or("project"));
 }
 
 // The AppleScript string literal's body for `text`: each backslash and double quote escaped, so

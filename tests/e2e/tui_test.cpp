@@ -16,6 +16,7 @@
 #include <fmt/format.h>
 
 #include "e2e/run_orvo.hpp"
+#include "orvo_sys/text.hpp"
 #include "support/git_repo.hpp"
 #include "support/temp_dir.hpp"
 #include "support/tmux.hpp"
@@ -28,8 +29,9 @@ using namespace std::chrono_literals;
 // `text` followed by blanks up to `cells` cells; every character of it takes one cell.
 std::string pad(const std::string& text, std::size_t cells) {
   std::size_t width = 0;
-  for (const char c : text) {
-    width += (static_cast<unsigned char>(c) & 0xC0) != 0x80 ? 1 : 0;
+  for (std::string_view rest = text; !rest.empty();
+       rest.remove_prefix(sys::decode_utf8(rest).length)) {
+    ++width;
   }
   return width < cells ? text + std::string(cells - width, ' ') : text;
 }
