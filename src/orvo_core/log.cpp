@@ -4,24 +4,16 @@
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
-#include <map>
-#include <memory>
 #include <mutex>
 #include <utility>
+#include <vector>
 
 #include <fmt/format.h>
-#include <spdlog/formatter.h>
-#include <spdlog/sinks/stdout_sinks.h>
-#include <spdlog/spdlog.h>
 
 #include "orvo_sys/text.hpp"
 
 namespace orvo::core::log {
 namespace {
-
-// The targets of Orvo's own events; each gets its logger when diagnostics are switched on.
-constexpr std::array<std::string_view, 3> kTargets = {"orvo_store", "orvo_runtime::app",
-                                                      "orvo_ui::app"};
 
 constexpr std::string_view kReset = "\x1b[0m";
 constexpr std::string_view kDim = "\x1b[2m";
@@ -124,72 +116,12 @@ std::string format_line(std::chrono::system_clock::time_point time, Level level,
 
 namespace {
 
-spdlog::level::level_enum to_spdlog(Level level) {
-  switch (level) {
-    case Level::Error:
-      return spdlog::level::err;
-    case Level::Warn:
-      return spdlog::level::warn;
-    case Level::Info:
-      return spdlog::level::info;
-    case Level::Debug:
-      return spdlog::level::debug;
-    case Level::Trace:
-      break;
-  }
-  return spdlog::level::trace;
-}
-
-spdlog::level::level_enum to_spdlog(LevelFilter filter) {
-  return filter == LevelFilter::Off ? spdlog::level::off
-                                    : to_spdlog(static_cast<Level>(static_cast<int>(filter) - 1));
-}
-
-Level from_spdlog(spdlog::level::level_enum level) {
-  switch (level) {
-    case spdlog::level::trace:
-      return Level::Trace;
-    case spdlog::level::debug:
-      return Level::Debug;
-    case spdlog::level::info:
-      return Level::Info;
-    case spdlog::level::warn:
-      return Level::Warn;
-    default:
-      return Level::Error;
-  }
-}
-
-// Writes each record as one diagnostic line: the record's payload is the line's body, already
-// laid out by `event`, so paths and other texts are never read as format strings.
-class LineFormatter final : public spdlog::formatter {
- public:
-  explicit LineFormatter(bool color) : color_(color) {}
-
-  void format(const spdlog::details::log_msg& msg, spdlog::memory_buf_t& dest) override {
-    const std::string head =
-        line_head(msg.time, from_spdlog(msg.level),
-                  std::string_view(msg.logger_name.data(), msg.logger_name.size()), color_);
-    dest.append(head.data(), head.data() + head.size());
-    dest.append(msg.payload.data(), msg.payload.data() + msg.payload.size());
-    dest.push_back('\n');
-  }
-
-  [[nodiscard]] std::unique_ptr<spdlog::formatter> clone() const override {
-    return std::make_unique<LineFormatter>(color_);
-  }
-
- private:
-  bool color_;
-};
-
 // Set once by `init`, read by every event afterwards.
 struct Diagnostics {
+  // Taken to write a line, so lines from several threads never interleave.
   std::mutex mutex;
   std::vector<Directive> directives;
   bool color = false;
-  std::shared_ptr<spdlog::sinks::sink> sink;
-  std::map<std::string, std::shared_ptr<spdlog::logger>, std::less<>> loggers;
 };
 
 std::atomic<bool> g_on{false};
@@ -200,19 +132,10 @@ Diagnostics& diagnostics() {
   return *instance;
 }
 
-// The logger of `target`, made and registered on first use; needs the mutex.
-std::shared_ptr<spdlog::logger> logger_locked(Diagnostics& state, std::string_view target) {
-  if (const auto it = state.loggers.find(target); it != state.loggers.end()) {
-    return it->second;
-  }
-  auto logger = std::make_shared<spdlog::logger>(std::string(target), state.sink);
-  logger->set_formatter(std::make_unique<LineFormatter>(state.color));
-  logger->set_level(to_spdlog(level_for(state.directives, target)));
-  if (spdlog::get(logger->name()) == nullptr) {
-    spdlog::register_logger(logger);
-  }
-  state.loggers.emplace(std::string(target), logger);
-  return logger;
+// Writes `text` to standard error in one piece; needs the mutex.
+void write_locked(std::string_view text) {
+  std::fwrite(text.data(), 1, text.size(), stderr);
+  std::fflush(stderr);
 }
 
 }  // namespace
@@ -225,14 +148,10 @@ void init(std::string_view raw, bool color) {
   }
   Filter filter = parse_filter(raw);
   for (const std::string& complaint : filter.complaints) {
-    std::fputs(complaint.c_str(), stderr);
+    write_locked(complaint);
   }
   state.directives = std::move(filter.directives);
   state.color = color;
-  state.sink = std::make_shared<spdlog::sinks::stderr_sink_mt>();
-  for (const std::string_view target : kTargets) {
-    (void)logger_locked(state, target);
-  }
   g_on.store(true, std::memory_order_release);
 }
 
@@ -264,21 +183,15 @@ bool enabled(Level level, std::string_view target) {
 
 void event(Level level, std::string_view target, std::string_view message,
            std::initializer_list<Field> fields) {
-  if (!g_on.load(std::memory_order_acquire)) {
+  if (!enabled(level, target)) {
     return;
   }
   Diagnostics& state = diagnostics();
-  std::shared_ptr<spdlog::logger> logger;
-  {
-    const std::lock_guard lock(state.mutex);
-    logger = logger_locked(state, target);
-  }
-  if (!logger->should_log(to_spdlog(level))) {
-    return;
-  }
-  const std::string body =
-      line_body(message, std::span<const Field>(fields.begin(), fields.size()), state.color);
-  logger->log(to_spdlog(level), spdlog::string_view_t(body.data(), body.size()));
+  const std::string line =
+      format_line(std::chrono::system_clock::now(), level, target, message,
+                  std::span<const Field>(fields.begin(), fields.size()), state.color);
+  const std::lock_guard lock(state.mutex);
+  write_locked(line);
 }
 
 }  // namespace orvo::core::log
