@@ -7,7 +7,7 @@
 #include <thread>
 #include <vector>
 
-#include "runtime_fixture.hpp"
+#include "support/runtime_fixture.hpp"
 
 namespace orvo::runtime {
 namespace {

@@ -9,7 +9,8 @@
 #include <fmt/format.h>
 
 #include "orvo_core/log.hpp"
-#include "runtime_fixture.hpp"
+#include "support/runtime_fixture.hpp"
+#include "support/stderr_capture.hpp"
 
 namespace orvo::runtime {
 namespace {
@@ -41,7 +42,7 @@ TEST_F(RuntimeTest, CreateWorktreeMakesTheBranchRefreshesFocusesAndReports) {
   const core::ProjectId id = add(repo);
   const std::string stored = read_if_exists(state_file());
 
-  StderrCapture captured;
+  test::StderrCapture captured;
   ASSERT_TRUE(rt().handle(CreateWorktree{"feat/x", std::nullopt, id, false}));
   const std::filesystem::path created = tmp / "worktrees" / "proj" / "feat-x";
   EXPECT_THAT(events(), ElementsAre("Progress Creating $TMP/worktrees/proj/feat-x from main\u2026 "

@@ -6,8 +6,8 @@
 
 #include <fmt/format.h>
 
-#include "orvo_runtime/runtime_fixture.hpp"
 #include "orvo_ui/app.hpp"
+#include "support/runtime_fixture.hpp"
 
 namespace orvo::ui {
 namespace {

@@ -72,29 +72,7 @@ class Sandbox {
 
 class RuntimeTest : public ::testing::Test, public Sandbox {};
 
-// The first executable git on the search path.
-std::filesystem::path find_git();
-
 // The text of the stored file, or empty when it does not exist.
 std::string read_if_exists(const std::filesystem::path& file);
-
-// Waits up to ten seconds for `file` to exist.
-bool wait_for(const std::filesystem::path& file);
-
-// Collects what is written to standard error while it lives.
-class StderrCapture {
- public:
-  StderrCapture();
-  ~StderrCapture();
-  StderrCapture(const StderrCapture&) = delete;
-  StderrCapture& operator=(const StderrCapture&) = delete;
-
-  // Everything written so far.
-  std::string text();
-
- private:
-  test::TempDir dir_;
-  int saved_ = -1;
-};
 
 }  // namespace orvo::runtime
