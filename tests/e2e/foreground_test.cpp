@@ -7,9 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <cstdlib>
 #include <filesystem>
-#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -18,6 +16,7 @@
 
 #include "e2e/run_orvo.hpp"
 #include "support/git_repo.hpp"
+#include "support/shell_restored.hpp"
 #include "support/temp_dir.hpp"
 #include "support/tmux.hpp"
 
@@ -74,9 +73,7 @@ class ForegroundTest : public testing::Test {
     TmuxOptions options;
     options.width = 120;
     options.home = home();
-    const char* path = std::getenv("PATH");
-    options.env = {{"PATH", bin().string() + ":" + (path != nullptr ? path : "/usr/bin:/bin")},
-                   {"PS1", "$ "}};
+    options.env = {{"PATH", search_path_with(bin())}, {"PS1", "$ "}};
     return options;
   }
 
@@ -104,17 +101,7 @@ class ForegroundTest : public testing::Test {
               "echo \"orvo-exit=${PIPESTATUS[0]} modes=$([ \"$before\" = \"$(stty -g)\" ] && echo "
               "same)\"");
     ASSERT_TRUE(tmux.wait_for_text("orvo-exit=0 modes=same")) << tmux.capture();
-    EXPECT_EQ(tmux.query("#{alternate_on}"), "0");
-    EXPECT_EQ(tmux.query("#{cursor_flag}"), "1");
-  }
-
-  // The process id of Orvo: the one child of the pane's shell.
-  static pid_t orvo_pid(const Tmux& tmux) {
-    const pid_t shell = tmux.pane_pid();
-    std::istringstream children(read_file(fmt::format("/proc/{0}/task/{0}/children", shell)));
-    pid_t pid = 0;
-    children >> pid;
-    return pid;
+    expect_shell_terminal_modes(tmux);
   }
 
   TempDir tmp_;
@@ -194,8 +181,7 @@ TEST_F(ForegroundTest, AStopWhileTheScreenIsUpGivesTheShellItsScreenUntilFg) {
     ASSERT_EQ(kill(orvo_pid(tmux), c.sig), 0);
     ASSERT_TRUE(tmux.wait_for_text("Stopped")) << tmux.capture();
     if (c.leaves_screen) {
-      EXPECT_EQ(tmux.query("#{alternate_on}"), "0");
-      EXPECT_EQ(tmux.query("#{cursor_flag}"), "1");
+      expect_shell_terminal_modes(tmux);
     }
     tmux.send_text("fg");
     tmux.send_keys({"Enter"});

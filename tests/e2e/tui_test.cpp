@@ -6,7 +6,6 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <cstdlib>
 #include <filesystem>
 #include <sstream>
 #include <string>
@@ -17,6 +16,7 @@
 
 #include "e2e/run_orvo.hpp"
 #include "support/git_repo.hpp"
+#include "support/shell_restored.hpp"
 #include "support/temp_dir.hpp"
 #include "support/tmux.hpp"
 
@@ -105,39 +105,20 @@ class TuiTest : public testing::Test {
                            (bin() / "editor").string(), pi_bin));
   }
 
-  // Orvo on the repository, run from a shell that afterwards reports on its own screen whether
-  // the terminal modes came back as they were and how Orvo ended; the shell then stays.
+  // Orvo on the repository, run from a shell that afterwards reports on its own screen how Orvo
+  // left the terminal and how it ended.
   [[nodiscard]] Tmux start(std::uint16_t width = 80, std::uint16_t height = 24) const {
-    const std::string line =
-        "before=$(stty -g); echo shell-screen; \"$0\" \"$@\"; status=$?; "
-        "[ \"$before\" = \"$(stty -g)\" ] && echo tty-modes-restored; "
-        "echo orvo-exit=$status; exec sleep 600";
     TmuxOptions options;
     options.width = width;
     options.height = height;
     options.home = home();
-    const char* path = std::getenv("PATH");
-    options.env = {{"PATH", bin().string() + ":" + (path != nullptr ? path : "/usr/bin:/bin")}};
-    return Tmux({"sh", "-c", line, ORVO_EXE, repo_.path().string()}, options);
+    options.env = {{"PATH", search_path_with(bin())}};
+    return Tmux(in_reporting_shell({ORVO_EXE, repo_.path().string()}), options);
   }
 
-  // The process id of Orvo: the one child of the pane's shell.
-  static pid_t orvo_pid(const Tmux& tmux) {
-    const pid_t shell = tmux.pane_pid();
-    std::istringstream children(read_file(fmt::format("/proc/{0}/task/{0}/children", shell)));
-    pid_t pid = 0;
-    children >> pid;
-    return pid;
-  }
-
-  static void expect_shell_restored(const Tmux& tmux, int status) {
-    ASSERT_TRUE(tmux.wait_for_text("orvo-exit=" + std::to_string(status))) << tmux.capture();
-    const std::string screen = tmux.capture();
-    EXPECT_NE(screen.find("shell-screen"), std::string::npos) << screen;
-    EXPECT_NE(screen.find("tty-modes-restored"), std::string::npos) << screen;
-    EXPECT_EQ(screen.find("Orvo · worktree agent shell"), std::string::npos) << screen;
-    EXPECT_EQ(tmux.query("#{alternate_on}"), "0");
-    EXPECT_EQ(tmux.query("#{cursor_flag}"), "1");
+  // Orvo ended with `status` and gave the shell its screen and modes back.
+  static void expect_orvo_ended(const Tmux& tmux, int status) {
+    expect_shell_restored(tmux, status, "Orvo · worktree agent shell");
   }
 
   TempDir tmp_;
@@ -195,7 +176,7 @@ TEST_F(TuiTest, BrowsesRefreshesOpensTheEditorFollowsAResizeAndQuits) {
             "del-wt · r refresh ·");
 
   tmux.send_keys({"q"});
-  expect_shell_restored(tmux, 0);
+  expect_orvo_ended(tmux, 0);
 }
 
 TEST_F(TuiTest, AnIdleInterfaceWritesNothing) {
@@ -207,7 +188,7 @@ TEST_F(TuiTest, AnIdleInterfaceWritesNothing) {
   tmux.stop_recording_output();
   EXPECT_EQ(read_file(tmp_ / "idle"), "");
   tmux.send_keys({"q"});
-  expect_shell_restored(tmux, 0);
+  expect_orvo_ended(tmux, 0);
 }
 
 TEST_F(TuiTest, TerminationSignalsRestoreTheTerminal) {
@@ -218,7 +199,7 @@ TEST_F(TuiTest, TerminationSignalsRestoreTheTerminal) {
     const pid_t pid = orvo_pid(tmux);
     ASSERT_GT(pid, 0);
     ASSERT_EQ(kill(pid, sig), 0);
-    expect_shell_restored(tmux, 128 + sig);
+    expect_orvo_ended(tmux, 128 + sig);
   }
 }
 
@@ -231,8 +212,7 @@ TEST_F(TuiTest, AgentKeyRunsTheAgentInTheForegroundAndDropsKeysTypedMeanwhile) {
   EXPECT_NE(agent_screen.find("—— Orvo · Pi @ " + feat().string() + " ——\n\nagent-running"),
             std::string::npos)
       << agent_screen;
-  EXPECT_EQ(tmux.query("#{alternate_on}"), "0");
-  EXPECT_EQ(tmux.query("#{cursor_flag}"), "1");
+  expect_shell_terminal_modes(tmux);
   // Typed for the agent, which does not read them: they must not delete the worktree.
   tmux.send_keys({"d", "y"});
   std::this_thread::sleep_for(300ms);
@@ -256,7 +236,7 @@ TEST_F(TuiTest, AgentKeyRunsTheAgentInTheForegroundAndDropsKeysTypedMeanwhile) {
       "-e\ntell application \"Terminal\" to do script \"cd '" + feat().string() + "' && 'pi'\"\n");
 
   tmux.send_keys({"q"});
-  expect_shell_restored(tmux, 0);
+  expect_orvo_ended(tmux, 0);
 }
 
 TEST_F(TuiTest, AnAgentThatCannotStartIsAStatusMessage) {
@@ -282,7 +262,7 @@ TEST_F(TuiTest, AnAgentThatCannotStartIsAStatusMessage) {
         << tmux.capture();
     EXPECT_FALSE(std::filesystem::exists(calls() / "pi"));
     tmux.send_keys({"q"});
-    expect_shell_restored(tmux, 0);
+    expect_orvo_ended(tmux, 0);
   }
 }
 
@@ -296,7 +276,7 @@ TEST_F(TuiTest, AKeyWhoseCommandFailsEndsTheInterfaceWithItsError) {
   tmux.send_keys({"b"});
   ASSERT_TRUE(tmux.wait_for_text("Quick Base")) << tmux.capture();
   tmux.send_keys({"Enter"});
-  expect_shell_restored(tmux, 1);
+  expect_orvo_ended(tmux, 1);
   EXPECT_NE(tmux.capture().find("Error: io: "), std::string::npos) << tmux.capture();
 }
 
