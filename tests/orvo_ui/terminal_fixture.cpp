@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <string>
 #include <utility>
 
 namespace orvo::ui {
@@ -43,16 +44,31 @@ void Pty::type(std::string_view bytes) {
   EXPECT_EQ(::write(master_, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
 }
 
-std::string Pty::take_output() {
-  std::size_t seen = SIZE_MAX;
-  for (;;) {
-    std::this_thread::sleep_for(30ms);
-    std::lock_guard lock(mutex_);
-    if (output_.size() == seen) {
-      return std::exchange(output_, {});
-    }
-    seen = output_.size();
+std::string Pty::take_output_through(std::string_view text) {
+  std::unique_lock lock(mutex_);
+  std::size_t at = std::string::npos;
+  const bool found = output_grew_.wait_for(lock, 10s, [&] {
+    at = output_.find(text);
+    return at != std::string::npos;
+  });
+  if (!found) {
+    ADD_FAILURE() << "no " << testing::PrintToString(std::string(text)) << " in the output "
+                  << testing::PrintToString(output_);
+    return std::exchange(output_, {});
   }
+  std::string taken = output_.substr(0, at + text.size());
+  output_.erase(0, at + text.size());
+  return taken;
+}
+
+std::string Pty::take_output() {
+  const std::string marker = "<mark " + std::to_string(++marks_) + ">";
+  EXPECT_EQ(::write(slave_, marker.data(), marker.size()), static_cast<ssize_t>(marker.size()));
+  std::string taken = take_output_through(marker);
+  if (taken.ends_with(marker)) {
+    taken.resize(taken.size() - marker.size());
+  }
+  return taken;
 }
 
 void Pty::close_master() {
@@ -74,6 +90,7 @@ void Pty::read_output() {
     if (n > 0) {
       std::lock_guard lock(mutex_);
       output_.append(chunk, static_cast<std::size_t>(n));
+      output_grew_.notify_all();
     }
   }
 }

@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <mutex>
 #include <optional>
@@ -32,7 +33,12 @@ class Pty {
   // Bytes typed at the terminal.
   void type(std::string_view bytes);
 
-  // What the session wrote since the last call, once the output has been quiet for a moment.
+  // What was written to the terminal since the last take, up to and with the first `text`;
+  // fails the test when `text` does not come within ten seconds.
+  std::string take_output_through(std::string_view text);
+
+  // What the session wrote since the last take. The session writes before its calls return, so
+  // a marker written now comes after all of it: everything before the marker is the session's.
   std::string take_output();
 
   void close_master();
@@ -43,7 +49,9 @@ class Pty {
   int master_ = -1;
   int slave_ = -1;
   std::atomic<bool> stop_{false};
+  int marks_ = 0;
   std::mutex mutex_;
+  std::condition_variable output_grew_;
   std::string output_;
   std::thread reader_;
 };
