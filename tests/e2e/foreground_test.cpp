@@ -6,10 +6,8 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <filesystem>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include <fmt/format.h>
@@ -22,8 +20,6 @@
 
 namespace orvo::test {
 namespace {
-
-using namespace std::chrono_literals;
 
 // A home, a repository "proj" with a linked worktree "feat", and two fake programs, `editor`
 // and `agent`, that record their working directory, arguments and which of their standard
@@ -136,15 +132,13 @@ TEST_F(ForegroundTest, TheEditorAndTheAgentHaveTheTerminalThroughAStopAndContinu
     tmux.send_keys({"C-z"});
     ASSERT_TRUE(tmux.wait_for_text("Stopped")) << tmux.capture();
     type_line(tmux, "fg");
-    std::this_thread::sleep_for(300ms);
+    tmux.send_text("hello");
+    tmux.send_keys({"Enter"});
+    EXPECT_TRUE(tmux.wait_for_text(std::string(child.name) + "-read: hello")) << tmux.capture();
     EXPECT_EQ(tmux.capture().find("j/k move"), std::string::npos)
         << "nothing is drawn over the child:\n"
         << tmux.capture();
     EXPECT_EQ(tmux.query("#{alternate_on}"), "0");
-
-    tmux.send_text("hello");
-    tmux.send_keys({"Enter"});
-    EXPECT_TRUE(tmux.wait_for_text(std::string(child.name) + "-read: hello")) << tmux.capture();
     tmux.send_keys({"C-c"});
     EXPECT_TRUE(tmux.wait_for_text(std::string(child.name) + "-got-INT")) << tmux.capture();
     tmux.send_text("bye");
@@ -152,11 +146,15 @@ TEST_F(ForegroundTest, TheEditorAndTheAgentHaveTheTerminalThroughAStopAndContinu
     // Typed while the child still runs but no longer reads: never Orvo's.
     ASSERT_TRUE(tmux.wait_for_text(std::string(child.name) + "-read: bye")) << tmux.capture();
     tmux.send_keys({"d", "q"});
-    std::this_thread::sleep_for(200ms);
+    ASSERT_TRUE(tmux.wait_for_text(std::string(child.name) + "-read: bye\ndq"))
+        << "echoed: the terminal has them\n"
+        << tmux.capture();
     write_file(release(), "");
 
     ASSERT_TRUE(tmux.wait_for_text(std::string("  ·  ") + child.back)) << tmux.capture();
-    std::this_thread::sleep_for(200ms);
+    // A key typed now moves the cursor: no dialog of the keys typed for the child takes it.
+    tmux.send_keys({"k"});
+    ASSERT_TRUE(tmux.wait_for_text("›   proj  [main] main")) << tmux.capture();
     EXPECT_EQ(tmux.capture().find("Confirm Delete"), std::string::npos) << tmux.capture();
     quit_orvo(tmux);
   }

@@ -5,25 +5,22 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <filesystem>
 #include <sstream>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include <fmt/format.h>
 
 #include "e2e/run_orvo.hpp"
 #include "support/git_repo.hpp"
+#include "support/idle_output.hpp"
 #include "support/shell_restored.hpp"
 #include "support/temp_dir.hpp"
 #include "support/tmux.hpp"
 
 namespace orvo::test {
 namespace {
-
-using namespace std::chrono_literals;
 
 // `text` followed by blanks up to `cells` cells; every character of it takes one cell.
 std::string pad(const std::string& text, std::size_t cells) {
@@ -182,11 +179,7 @@ TEST_F(TuiTest, BrowsesRefreshesOpensTheEditorFollowsAResizeAndQuits) {
 TEST_F(TuiTest, AnIdleInterfaceWritesNothing) {
   Tmux tmux = start();
   ASSERT_TRUE(tmux.wait_for_text("j/k move")) << tmux.capture();
-  std::this_thread::sleep_for(200ms);
-  tmux.record_output(tmp_ / "idle");
-  std::this_thread::sleep_for(800ms);  // ten turns of the loop
-  tmux.stop_recording_output();
-  EXPECT_EQ(read_file(tmp_ / "idle"), "");
+  EXPECT_EQ(output_while_idle(tmux, tmp_ / "output", "j", box_row("›   feat  [feat]", 80)), "");
   tmux.send_keys({"q"});
   expect_orvo_ended(tmux, 0);
 }
@@ -215,13 +208,16 @@ TEST_F(TuiTest, AgentKeyRunsTheAgentInTheForegroundAndDropsKeysTypedMeanwhile) {
   expect_shell_terminal_modes(tmux);
   // Typed for the agent, which does not read them: they must not delete the worktree.
   tmux.send_keys({"d", "y"});
-  std::this_thread::sleep_for(300ms);
+  ASSERT_TRUE(tmux.wait_for_text("agent-running\ndy")) << "echoed: the terminal has them\n"
+                                                       << tmux.capture();
   write_file(calls() / "release", "");
 
   ASSERT_TRUE(tmux.wait_for_text("ctx " + feat().string() + "  ·  Pi exited (exit status: 3)"))
       << tmux.capture();
   EXPECT_TRUE(tmux.wait_for_text(box_row("›   feat  [feat]", 160))) << tmux.capture();
-  std::this_thread::sleep_for(300ms);
+  // A key typed now moves the cursor: no dialog of the keys typed for the agent takes it.
+  tmux.send_keys({"k"});
+  ASSERT_TRUE(tmux.wait_for_text(box_row("›   proj  [main] main", 160))) << tmux.capture();
   const std::string back = tmux.capture();
   EXPECT_EQ(back.find("Confirm Delete"), std::string::npos) << back;
   EXPECT_TRUE(std::filesystem::exists(feat()));

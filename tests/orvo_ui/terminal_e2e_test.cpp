@@ -4,19 +4,16 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <regex>
 #include <string>
-#include <thread>
 
+#include "support/idle_output.hpp"
 #include "support/shell_restored.hpp"
 #include "support/temp_dir.hpp"
 #include "support/tmux.hpp"
 
 namespace orvo::test {
 namespace {
-
-using namespace std::chrono_literals;
 
 const std::string kProbe = ORVO_TERMINAL_PROBE;
 
@@ -180,18 +177,7 @@ TEST(TerminalProbe, AnIdleLoopWritesNothing) {
   TempDir dir;
   Tmux tmux({kProbe});
   ASSERT_TRUE(tmux.wait_for_text("last: -")) << tmux.capture();
-  std::this_thread::sleep_for(100ms);
-
-  tmux.record_output(dir / "idle");
-  std::this_thread::sleep_for(800ms);  // ten turns of the loop
-  tmux.stop_recording_output();
-  EXPECT_EQ(read_file(dir / "idle"), "");
-
-  tmux.record_output(dir / "key");
-  tmux.send_keys({"k"});
-  ASSERT_TRUE(tmux.wait_for_text("last: Char(k)")) << tmux.capture();
-  tmux.stop_recording_output();
-  EXPECT_NE(read_file(dir / "key"), "") << "the recording sees what is drawn";
+  EXPECT_EQ(output_while_idle(tmux, dir / "output", "k", "last: Char(k)"), "");
 }
 
 TEST(TerminalProbe, AForegroundChildGetsTheTerminalAndItsKeysStayWithIt) {
@@ -201,12 +187,12 @@ TEST(TerminalProbe, AForegroundChildGetsTheTerminalAndItsKeysStayWithIt) {
   ASSERT_TRUE(tmux.wait_for_text("child-running")) << tmux.capture();
   expect_shell_terminal_modes(tmux);
   tmux.send_keys({"d", "y"});  // typed for the child, which never reads them
+  ASSERT_TRUE(tmux.wait_for_text("child-running\ndy")) << "echoed: the terminal has them\n"
+                                                       << tmux.capture();
 
   ASSERT_TRUE(tmux.wait_for_text("child: exit 0")) << tmux.capture();
   EXPECT_EQ(tmux.query("#{alternate_on}"), "1");
-  std::this_thread::sleep_for(200ms);
-  EXPECT_NE(tmux.capture().find("keys:\n"), std::string::npos) << tmux.capture();
-
+  // A key typed now is the first the probe gets: those typed for the child never reach it.
   tmux.send_keys({"k"});
   ASSERT_TRUE(tmux.wait_for_text("last: Char(k)")) << tmux.capture();
   EXPECT_NE(tmux.capture().find("keys: Char(k)\n"), std::string::npos) << tmux.capture();
@@ -215,13 +201,11 @@ TEST(TerminalProbe, AForegroundChildGetsTheTerminalAndItsKeysStayWithIt) {
 }
 
 TEST(TerminalProbe, CtrlCInAForegroundChildEndsOnlyTheChild) {
-  Tmux tmux({kProbe, "sleep", "30"});
+  Tmux tmux({kProbe, "sh", "-c", "echo child-running; exec sleep 30"});
   ASSERT_TRUE(tmux.wait_for_text("probe pid=")) << tmux.capture();
   tmux.send_keys({"z"});
-  ASSERT_TRUE(tmux.wait_until([&](const std::string&) {
-    return tmux.query("#{alternate_on}") == "0";
-  })) << tmux.capture();
-  std::this_thread::sleep_for(100ms);
+  ASSERT_TRUE(tmux.wait_for_text("child-running")) << tmux.capture();
+  EXPECT_EQ(tmux.query("#{alternate_on}"), "0");
   tmux.send_keys({"C-c"});
   ASSERT_TRUE(tmux.wait_for_text("child: signal 2")) << tmux.capture();
   tmux.send_keys({"q"});
