@@ -201,7 +201,7 @@ TEST(CreateWorktreeFailure, StopsAtTheFailingStepAndLeavesTheEarlierOnes) {
     EXPECT_THAT(cached_paths(s, id), ElementsAre("$TMP/proj"));
     EXPECT_EQ(s.rt().snapshot().focus.path, focus_before.path);
     EXPECT_EQ(s.rt().snapshot().focus.project_id, focus_before.project_id);
-    EXPECT_EQ(s.osascript_call_count(), 0U);
+    EXPECT_EQ(s.osascript_calls_before_marker(id), 0U);
   }
 }
 

@@ -250,7 +250,7 @@ TEST_F(DialogTest, ControlPCreatesWithoutAnyAgent) {
   EXPECT_EQ(app.current_worktree()->path, created);
   EXPECT_FALSE(app.foreground_path);
   EXPECT_TRUE(project(id).sessions.empty());
-  EXPECT_EQ(osascript_call_count(), 0u);
+  EXPECT_EQ(osascript_calls_before_marker(id), 0u);
 }
 
 TEST_F(DialogTest, CreatedWorktreeBehindASymbolicLinkGetsTheCursor) {
@@ -315,7 +315,7 @@ TEST_F(DialogTest, CreationThatCannotRunClosesTheDialogWithAMessage) {
   }
   EXPECT_EQ(local_branches(repo), "main\n");
   EXPECT_TRUE(project(id).sessions.empty());
-  EXPECT_EQ(osascript_call_count(), 0u);
+  EXPECT_EQ(osascript_calls_before_marker(id), 0u);
 }
 
 TEST_F(DialogTest, FailedCreationIsLoggedAsAnError) {

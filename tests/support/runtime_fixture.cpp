@@ -177,6 +177,33 @@ std::size_t Sandbox::osascript_call_count() const {
   return recorded_calls(tmp / "osascript-calls").size();
 }
 
+std::size_t Sandbox::osascript_calls_before_marker(const core::ProjectId& id) {
+  const std::filesystem::path marker = tmp / "marker";
+  if (auto started = rt().handle(StartPi{marker, id}); !started) {
+    ADD_FAILURE() << "the marking start failed: " << started.error().message();
+    return osascript_call_count();
+  }
+  const std::string marked = "cd '" + marker.string() + "'";
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  for (;;) {
+    std::size_t others = 0;
+    bool marker_seen = false;
+    for (const std::filesystem::path& call : recorded_calls(tmp / "osascript-calls")) {
+      const bool is_marker = test::read_file(call).find(marked) != std::string::npos;
+      marker_seen = marker_seen || is_marker;
+      others += is_marker ? 0 : 1;
+    }
+    if (marker_seen) {
+      return others;
+    }
+    if (std::chrono::steady_clock::now() >= deadline) {
+      ADD_FAILURE() << "the marking start made no osascript call";
+      return others;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+}
+
 void Sandbox::fail_worktree_listing() {
   std::filesystem::remove(bin / "git");
   test::write_file(bin / "git",
