@@ -142,11 +142,7 @@ TEST_F(EventLoopTest, TheEditorGetsTheTerminalUntilItEnds) {
     pty_.take_output();
     ASSERT_TRUE(session_->draw(text_frame(session_->size(), "list of worktrees")));
     EXPECT_NE(pty_.take_output().find("list of worktrees"), std::string::npos) << "full repaint";
-    pty_.type("k");
-    const auto event = next_event();
-    ASSERT_TRUE(event.has_value());
-    EXPECT_EQ(std::get<KeyEvent>(*event), KeyEvent{KeyCode::character(U'k')})
-        << "input typed meanwhile is discarded";
+    expect_no_stale_input();
   }
 }
 

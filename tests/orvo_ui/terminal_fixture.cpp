@@ -108,6 +108,14 @@ std::optional<TerminalEvent> TerminalTest::next_event(std::chrono::milliseconds 
   return event ? *event : std::nullopt;
 }
 
+void TerminalTest::expect_no_stale_input() {
+  pty_.type("k");
+  const auto event = next_event();
+  ASSERT_TRUE(event.has_value());
+  EXPECT_EQ(std::get<KeyEvent>(*event), KeyEvent{KeyCode::character(U'k')})
+      << "input typed meanwhile is discarded";
+}
+
 Buffer text_frame(Rect area, std::string_view text, Style style) {
   Buffer frame(area);
   frame.set_string(0, 0, text, style);

@@ -65,6 +65,9 @@ class TerminalTest : public testing::Test {
   std::optional<TerminalEvent> next_event(
       std::chrono::milliseconds timeout = std::chrono::milliseconds(500));
 
+  // Types a key and checks that it is the next one read: no key typed before it is left.
+  void expect_no_stale_input();
+
   test::ScopedEnv term_{"TERM", "xterm-256color"};
   test::ScopedEnv no_color_{"NO_COLOR", std::nullopt};
   Pty pty_{40, 10};

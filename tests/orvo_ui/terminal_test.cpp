@@ -277,11 +277,7 @@ TEST_F(TerminalTest, SuspendGivesTheScreenBackAndResumeRepaintsWithoutStaleInput
   EXPECT_NE(back.find("\033[?1049h"), std::string::npos) << "alternate screen again";
   EXPECT_NE(back.find("list of worktrees"), std::string::npos) << "full repaint";
 
-  pty_.type("k");
-  const auto event = next_event();
-  ASSERT_TRUE(event.has_value());
-  EXPECT_EQ(std::get<KeyEvent>(*event), KeyEvent{KeyCode::character(U'k')})
-      << "input typed meanwhile is discarded";
+  expect_no_stale_input();
 }
 
 TEST_F(TerminalTest, RestoreGivesTheTerminalBackOnce) {
