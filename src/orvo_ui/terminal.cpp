@@ -270,7 +270,7 @@ attr_t attributes_of(Modifier modifier) {
   };
   attr_t attrs = A_NORMAL;
   for (const auto& [flag, attr] : kAttributes) {
-    if ((modifier & flag) != Modifier::None) {
+    if (contains(modifier, flag)) {
       attrs |= attr;
     }
   }

@@ -1,13 +1,11 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <filesystem>
 #include <string>
-#include <thread>
 #include <vector>
 
-#include "runtime_fixture.hpp"
+#include "support/runtime_fixture.hpp"
 
 namespace orvo::runtime {
 namespace {
@@ -115,8 +113,7 @@ TEST_F(RuntimeTest, StartPiForAnUnknownProjectDoesNothing) {
   EXPECT_EQ(started.error().message(), "project not found");
   EXPECT_THAT(events(), IsEmpty());
   EXPECT_THAT(project(id).sessions, IsEmpty());
-  std::this_thread::sleep_for(std::chrono::milliseconds(200));
-  EXPECT_EQ(osascript_call_count(), 0U);
+  EXPECT_EQ(osascript_calls_before_marker(id), 0U);
 }
 
 }  // namespace
