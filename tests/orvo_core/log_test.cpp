@@ -1,12 +1,10 @@
 #include "orvo_core/log.hpp"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <gtest/gtest.h>
 
 #include <regex>
 
+#include "support/stderr_capture.hpp"
 #include "support/temp_dir.hpp"
 
 namespace orvo::core::log {
@@ -106,44 +104,10 @@ TEST(SettingsFromEnv, FollowsRustLogAndNoColor) {
   }
 }
 
-// Standard error of this process sent to a file while the object lives.
-class CapturedStderr {
- public:
-  CapturedStderr() : file_(dir_ / "stderr") {
-    std::fflush(stderr);
-    saved_ = dup(STDERR_FILENO);
-    const int fd = open(file_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    dup2(fd, STDERR_FILENO);
-    close(fd);
-  }
-  ~CapturedStderr() { restore(); }
-  CapturedStderr(const CapturedStderr&) = delete;
-  CapturedStderr& operator=(const CapturedStderr&) = delete;
-
-  std::string text() {
-    restore();
-    return test::read_file(file_);
-  }
-
- private:
-  void restore() {
-    if (saved_ >= 0) {
-      std::fflush(stderr);
-      dup2(saved_, STDERR_FILENO);
-      close(saved_);
-      saved_ = -1;
-    }
-  }
-
-  test::TempDir dir_;
-  std::filesystem::path file_;
-  int saved_ = -1;
-};
-
 // Diagnostics stay on once switched on, so this is the one test that switches them on.
 TEST(Diagnostics, WriteEnabledEventsToStandardError) {
   const test::ScopedEnv no_color("NO_COLOR", "1");
-  CapturedStderr captured;
+  test::StderrCapture captured;
   {
     const test::ScopedEnv unset("RUST_LOG", std::nullopt);
     EXPECT_FALSE(init_from_env());
