@@ -5,6 +5,7 @@
 #include <array>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 
 namespace orvo::sys {
 namespace {
@@ -49,6 +50,23 @@ bool is_white_space(char32_t cp) {
   return (cp >= 0x09 && cp <= 0x0D) || cp == 0x20 || cp == 0x85 || cp == 0xA0 || cp == 0x1680 ||
          (cp >= 0x2000 && cp <= 0x200A) || cp == 0x2028 || cp == 0x2029 || cp == 0x202F ||
          cp == 0x205F || cp == 0x3000;
+}
+
+// The number of ASCII bytes at the front of `bytes`, checked eight at a time: long outputs are
+// mostly ASCII.
+std::size_t ascii_run(std::string_view bytes) {
+  constexpr std::uint64_t kHighBits = 0x8080808080808080u;
+  std::size_t i = 0;
+  for (std::uint64_t word = 0; i + sizeof word <= bytes.size(); i += sizeof word) {
+    std::memcpy(&word, bytes.data() + i, sizeof word);
+    if ((word & kHighBits) != 0) {
+      break;
+    }
+  }
+  while (i < bytes.size() && static_cast<std::uint8_t>(bytes[i]) < 0x80) {
+    ++i;
+  }
+  return i;
 }
 
 }  // namespace
@@ -122,11 +140,8 @@ void append_utf8(std::string& out, char32_t code) {
 }
 
 bool is_valid_utf8(std::string_view bytes) {
-  for (std::size_t i = 0; i < bytes.size();) {
-    if (static_cast<std::uint8_t>(bytes[i]) < 0x80) {
-      ++i;
-      continue;
-    }
+  std::size_t i = 0;
+  while ((i += ascii_run(bytes.substr(i))) < bytes.size()) {
     const Utf8Char c = decode_utf8(bytes.substr(i));
     if (!c.valid) {
       return false;
