@@ -6,6 +6,7 @@
 #include <array>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 
 namespace orvo::sys {
 namespace {
@@ -45,6 +46,23 @@ bool shown_escaped(char32_t c) {
 
 bool is_continuation_byte(char byte) {
   return (static_cast<std::uint8_t>(byte) & 0xC0u) == 0x80u;
+}
+
+// The number of ASCII bytes at the front of `bytes`, checked eight at a time: long outputs are
+// mostly ASCII.
+std::size_t ascii_run(std::string_view bytes) {
+  constexpr std::uint64_t kHighBits = 0x8080808080808080u;
+  std::size_t i = 0;
+  for (std::uint64_t word = 0; i + sizeof word <= bytes.size(); i += sizeof word) {
+    std::memcpy(&word, bytes.data() + i, sizeof word);
+    if ((word & kHighBits) != 0) {
+      break;
+    }
+  }
+  while (i < bytes.size() && static_cast<std::uint8_t>(bytes[i]) < 0x80) {
+    ++i;
+  }
+  return i;
 }
 
 }  // namespace
@@ -143,11 +161,8 @@ void append_utf8(std::string& out, char32_t code) {
 }
 
 bool is_valid_utf8(std::string_view bytes) {
-  for (std::size_t i = 0; i < bytes.size();) {
-    if (static_cast<std::uint8_t>(bytes[i]) < 0x80) {
-      ++i;
-      continue;
-    }
+  std::size_t i = 0;
+  while ((i += ascii_run(bytes.substr(i))) < bytes.size()) {
     const Utf8Char c = decode_utf8(bytes.substr(i));
     if (!c.valid) {
       return false;

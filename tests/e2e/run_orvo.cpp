@@ -12,9 +12,9 @@ sys::Output run_orvo(const std::filesystem::path& home,
                      const std::vector<std::pair<std::string, std::string>>& env,
                      const std::vector<std::string>& args) {
   sys::Command cmd;
-  cmd.program = "setsid";
-  cmd.args = {
-      "-w", "env", "-u", "RUST_LOG", "-u", "NO_COLOR", "-u", "ORVO_DUMP", "HOME=" + home.string()};
+  cmd.program = "env";
+  cmd.args = {"-u", "RUST_LOG", "-u", "NO_COLOR", "-u", "ORVO_DUMP", "HOME=" + home.string()};
+  cmd.new_session = true;
   for (const auto& [name, value] : env) {
     cmd.args.push_back(name + "=" + value);
   }

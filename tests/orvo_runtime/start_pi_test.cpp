@@ -3,6 +3,7 @@
 
 #include <filesystem>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "support/runtime_fixture.hpp"
@@ -51,6 +52,27 @@ TEST(StartPiScript, TellsTerminalToChangeIntoTheWorktreeAndRunTheProgram) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     EXPECT_THAT(osascript_args(c.pi_bin, c.worktree), ElementsAre("-e", c.script));
+  }
+}
+
+TEST(ShellEscape, QuotesTheTextAsOneShellWord) {
+  struct Case {
+    std::string_view in;
+    std::string_view out;
+  };
+  const Case cases[] = {
+      {"", "''"},
+      {"it's", R"('it'\''s')"},
+      {"a b", "'a b'"},
+      {R"(say "hi")", R"('say "hi"')"},
+      {R"(back\slash $HOME)", R"('back\slash $HOME')"},
+      {"line\nbreak", "'line\nbreak'"},
+      {"''", R"(''\'''\''')"},
+      {"caf\u00e9 \u2019", "'caf\u00e9 \u2019'"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.in);
+    EXPECT_EQ(shell_escape(c.in), c.out);
   }
 }
 

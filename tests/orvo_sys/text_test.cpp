@@ -89,6 +89,31 @@ TEST(CharacterClasses, SortScalarValuesControlsAndWhiteSpace) {
   }
 }
 
+TEST(IsValidUtf8, FindsAnInvalidSequenceAnywhereInALongAsciiText) {
+  struct Case {
+    std::string bytes;
+    bool valid;
+  };
+  const Case cases[] = {
+      {"\xC3\xA9", true},
+      {"\xF0\x9F\x98\x80", true},
+      {"\xFF", false},
+      {"\x80", false},
+      {"\xE2\x96", false},
+      {"\xED\xA0\x80", false},
+      {"\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9\xC3", false},
+  };
+  for (const Case& c : cases) {
+    for (std::size_t before = 0; before <= 17; ++before) {
+      for (const std::size_t after : {0, 1, 7, 8, 9, 16}) {
+        const std::string text = std::string(before, 'a') + c.bytes + std::string(after, 'z');
+        SCOPED_TRACE(text);
+        EXPECT_EQ(is_valid_utf8(text), c.valid);
+      }
+    }
+  }
+}
+
 TEST(TrimWhiteSpace, RemovesUnicodeOrAsciiWhiteSpaceAtBothEnds) {
   struct Case {
     std::string text;
