@@ -16,6 +16,8 @@
 #include <thread>
 #include <utility>
 
+#include "orvo_sys/unique_fd.hpp"
+
 extern char** environ;
 
 namespace orvo::sys {
@@ -30,35 +32,10 @@ constexpr int kDirectoryOpenFlags = O_RDONLY | O_DIRECTORY | O_CLOEXEC;
 
 constexpr std::size_t kReadChunk = 64 * 1024;
 
-// Owns one file descriptor.
-class Fd {
- public:
-  Fd() = default;
-  explicit Fd(int fd) : fd_(fd) {}
-  Fd(Fd&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
-  Fd& operator=(Fd&& other) noexcept {
-    reset();
-    fd_ = std::exchange(other.fd_, -1);
-    return *this;
-  }
-  ~Fd() { reset(); }
-
-  [[nodiscard]] int get() const { return fd_; }
-  void reset() {
-    if (fd_ >= 0) {
-      ::close(fd_);
-    }
-    fd_ = -1;
-  }
-
- private:
-  int fd_ = -1;
-};
-
 // The ends of a pipe, both closed on exec so that no other child inherits them.
 struct Pipe {
-  Fd read;
-  Fd write;
+  UniqueFd read;
+  UniqueFd write;
 };
 
 tl::unexpected<ProcessError> failure(ProcessError::Kind kind, int code) {
@@ -197,11 +174,12 @@ int set_attributes(posix_spawnattr_t* attr, bool new_session) {
 
 // The working directory is opened here, before the spawn: posix_spawnp reports a missing
 // directory and a missing program with the same ENOENT.
-tl::expected<Fd, ProcessError> open_directory(const std::optional<std::filesystem::path>& cwd) {
+tl::expected<UniqueFd, ProcessError> open_directory(
+    const std::optional<std::filesystem::path>& cwd) {
   if (!cwd) {
-    return Fd();
+    return UniqueFd();
   }
-  Fd directory(::open(cwd->c_str(), kDirectoryOpenFlags));
+  UniqueFd directory(::open(cwd->c_str(), kDirectoryOpenFlags));
   if (directory.get() < 0) {
     const int code = errno;
     const bool missing = code == ENOENT || code == ENOTDIR;
@@ -257,7 +235,7 @@ tl::expected<pid_t, ProcessError> start(const Command& command, const StdStreams
   if (!is_representable(command)) {
     return other_failure(EINVAL);
   }
-  return open_directory(command.cwd).and_then([&](const Fd& directory) {
+  return open_directory(command.cwd).and_then([&](const UniqueFd& directory) {
     return spawn(command, streams, directory.get());
   });
 }
@@ -277,7 +255,7 @@ tl::expected<Pipe, ProcessError> make_pipe() {
   if (::pipe2(fds, O_CLOEXEC) != 0) {
     return other_failure(errno);
   }
-  return Pipe{Fd(fds[0]), Fd(fds[1])};
+  return Pipe{UniqueFd(fds[0]), UniqueFd(fds[1])};
 }
 
 // Appends `bytes` to `sink`, its room growing fourfold when full. Each growth copies all that was
