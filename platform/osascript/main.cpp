@@ -2,24 +2,19 @@
 // new terminal window that runs <line> and then stays open with the user's shell. Inside tmux the
 // window is a new tmux window; elsewhere a graphical terminal is started when a display is
 // available.
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
+#include "orvo_sys/process.hpp"
 #include "osascript/script.hpp"
 
-extern char** environ;
-
 namespace {
+
+using orvo::sys::StdStreams;
 
 constexpr int kFailure = 1;
 
@@ -28,52 +23,29 @@ bool env_set(const char* name) {
   return value != nullptr && *value != '\0';
 }
 
-std::vector<char*> c_argv(std::vector<std::string>& args) {
-  std::vector<char*> argv;
-  argv.reserve(args.size() + 1);
-  for (std::string& arg : args) {
-    argv.push_back(arg.data());
+// `program` with `args`, then a shell that evaluates the line given as its first argument and
+// then becomes the user's interactive shell, so the window the command opens stays open.
+orvo::sys::Command line_then_shell(std::string program, std::vector<std::string> args,
+                                   const std::string& line) {
+  for (const char* arg : {"/bin/sh", "-c", R"(eval "$1"; exec "${SHELL:-/bin/sh}")", "sh"}) {
+    args.emplace_back(arg);
   }
-  argv.push_back(nullptr);
-  return argv;
-}
-
-int wait_status(pid_t pid) {
-  int status = 0;
-  while (waitpid(pid, &status, 0) < 0) {
-    if (errno != EINTR) {
-      return -1;
-    }
-  }
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
-// The command a new window runs: a shell that evaluates the line given as its first argument and
-// then becomes the user's interactive shell, so the window stays open.
-std::vector<std::string> line_then_shell(const std::string& line) {
-  return {"/bin/sh", "-c", R"(eval "$1"; exec "${SHELL:-/bin/sh}")", "sh", line};
+  args.push_back(line);
+  return {.program = std::move(program), .args = std::move(args), .cwd = {}, .env = {}};
 }
 
 // A new tmux window in the background that runs the line. tmux runs a command given as several
 // arguments without a shell of its own, so no byte of the line is read as a key or reparsed.
 int open_tmux_window(const std::string& line) {
-  std::vector<std::string> args = {"tmux", "new-window", "-d", "--"};
-  for (std::string& arg : line_then_shell(line)) {
-    args.push_back(std::move(arg));
-  }
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-  posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
-  pid_t pid = 0;
-  std::vector<char*> argv = c_argv(args);
-  const int rc = posix_spawnp(&pid, "tmux", &actions, nullptr, argv.data(), environ);
-  posix_spawn_file_actions_destroy(&actions);
-  if (rc != 0) {
-    std::fprintf(stderr, "osascript: cannot run tmux: %s\n", std::strerror(rc));
+  const auto status =
+      orvo::sys::spawn_and_wait(line_then_shell("tmux", {"new-window", "-d", "--"}, line),
+                                {.in = StdStreams::kNullDevice, .out = StdStreams::kNullDevice});
+  if (!status) {
+    std::fprintf(stderr, "osascript: cannot run tmux: %s\n",
+                 status.error().os.description().c_str());
     return kFailure;
   }
-  if (wait_status(pid) != 0) {
+  if (!status->success()) {
     std::fputs("osascript: tmux could not open a window\n", stderr);
     return kFailure;
   }
@@ -84,24 +56,11 @@ int open_tmux_window(const std::string& line) {
 // shell that evaluates the line and then becomes the user's interactive shell. Not waited for:
 // emulators stay in the foreground until their window closes.
 bool open_graphical_window(const std::string& line) {
-  std::vector<std::string> args = {"x-terminal-emulator", "-e"};
-  for (std::string& arg : line_then_shell(line)) {
-    args.push_back(std::move(arg));
-  }
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-  posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
-  posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
-  posix_spawnattr_t attr;
-  posix_spawnattr_init(&attr);
-  posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSID);
-  pid_t pid = 0;
-  std::vector<char*> argv = c_argv(args);
-  const int rc = posix_spawnp(&pid, "x-terminal-emulator", &actions, &attr, argv.data(), environ);
-  posix_spawnattr_destroy(&attr);
-  posix_spawn_file_actions_destroy(&actions);
-  return rc == 0;
+  orvo::sys::Command command = line_then_shell("x-terminal-emulator", {"-e"}, line);
+  command.new_session = true;
+  return orvo::sys::spawn_detached(
+             command, {StdStreams::kNullDevice, StdStreams::kNullDevice, StdStreams::kNullDevice})
+      .has_value();
 }
 
 }  // namespace

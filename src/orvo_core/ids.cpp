@@ -68,12 +68,8 @@ std::string diagnose(std::string_view input) {
   for (std::size_t i = 0; i < inner.size(); ++i) {
     const unsigned char c = static_cast<unsigned char>(inner[i]);
     if (c >= 0x80) {
-      std::size_t len = 1;
-      while (i + len < inner.size() &&
-             (static_cast<unsigned char>(inner[i + len]) & 0xC0) == 0x80) {
-        ++len;
-      }
-      return fmt::format("invalid character: found `{}` at {}", inner.substr(i, len),
+      const std::size_t length = sys::decode_utf8(inner.substr(i)).length;
+      return fmt::format("invalid character: found `{}` at {}", inner.substr(i, length),
                          i + offset + 1);
     }
     if (c == '-') {

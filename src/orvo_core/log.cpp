@@ -1,245 +1,18 @@
 #include "orvo_core/log.hpp"
 
-#include <locale.h>
-#include <wctype.h>
-
 #include <array>
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
-#include <map>
-#include <memory>
 #include <mutex>
 #include <utility>
+#include <vector>
 
 #include <fmt/format.h>
-#include <spdlog/formatter.h>
-#include <spdlog/sinks/stdout_sinks.h>
-#include <spdlog/spdlog.h>
 
 #include "orvo_sys/text.hpp"
 
 namespace orvo::core::log {
-namespace {
-
-constexpr std::string_view kLevelError =
-    "error parsing level filter: expected one of \"off\", \"error\", \"warn\", \"info\", "
-    "\"debug\", \"trace\", or a number 0-5";
-constexpr std::string_view kInvalidDirective = "invalid filter directive";
-
-// The targets of Orvo's own events; each gets its logger when diagnostics are switched on.
-constexpr std::array<std::string_view, 3> kTargets = {"orvo_store", "orvo_runtime::app",
-                                                      "orvo_ui::app"};
-
-// Unicode letters and digits, as the C library's UTF-8 locale classifies them; without such a
-// locale every non-ASCII character counts.
-bool is_alphanumeric(char32_t cp) {
-  if (cp < 0x80) {
-    return (cp >= '0' && cp <= '9') || (cp >= 'a' && cp <= 'z') || (cp >= 'A' && cp <= 'Z');
-  }
-  static const locale_t utf8 = newlocale(LC_CTYPE_MASK, "C.UTF-8", static_cast<locale_t>(0));
-  return utf8 == static_cast<locale_t>(0) || iswalnum_l(static_cast<wint_t>(cp), utf8) != 0;
-}
-
-bool equals_ascii_nocase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) {
-    return false;
-  }
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
-    if (lower(a[i]) != lower(b[i])) {
-      return false;
-    }
-  }
-  return true;
-}
-
-// A level name in any case, or an unsigned number (optionally with "+") from 0 (off) to 5
-// (trace).
-std::optional<LevelFilter> parse_level(std::string_view text) {
-  static constexpr std::array<std::pair<std::string_view, LevelFilter>, 6> kNames = {{
-      {"off", LevelFilter::Off},
-      {"error", LevelFilter::Error},
-      {"warn", LevelFilter::Warn},
-      {"info", LevelFilter::Info},
-      {"debug", LevelFilter::Debug},
-      {"trace", LevelFilter::Trace},
-  }};
-  std::string_view digits = text;
-  if (digits.starts_with('+')) {
-    digits.remove_prefix(1);
-  }
-  if (!digits.empty() && digits.find_first_not_of("0123456789") == std::string_view::npos) {
-    const std::size_t significant = digits.find_first_not_of('0');
-    if (significant == std::string_view::npos) {
-      return LevelFilter::Off;
-    }
-    if (digits.size() - significant == 1 && digits[significant] <= '5') {
-      return static_cast<LevelFilter>(digits[significant] - '0');
-    }
-    return std::nullopt;
-  }
-  for (const auto& [name, level] : kNames) {
-    if (equals_ascii_nocase(text, name)) {
-      return level;
-    }
-  }
-  return std::nullopt;
-}
-
-tl::unexpected<std::string> invalid() {
-  return tl::unexpected(std::string(kInvalidDirective));
-}
-
-}  // namespace
-
-// A state machine over the piece with its surrounding white space trimmed. Its offsets are
-// positions in the trimmed text but cut the piece as given, so leading white space shifts every
-// cut: " b=debug" has the target " " and the level text "=debug". Only ASCII characters change
-// the state, so moving byte by byte sees the same transitions as moving by character.
-tl::expected<Directive, std::string> parse_directive(std::string_view piece) {
-  enum class State { Start, LevelOrTarget, Span, Field, Fields, Target, Level };
-  const std::string_view trimmed = sys::trim_white_space(piece);
-  const auto cut = [piece](std::size_t from, std::size_t to) {
-    return std::string(piece.substr(from, to - from));
-  };
-  Directive directive;
-  State state = State::Start;
-  std::size_t start = 0;
-  for (std::size_t i = 0; i < trimmed.size(); ++i) {
-    const char c = trimmed[i];
-    switch (state) {
-      case State::Start:
-        if (c == '[') {
-          state = State::Span;
-          start = i + 1;
-          break;
-        }
-        if (c != '-' && c != ':' && c != '_' && !is_alphanumeric(sys::decode_utf8(trimmed).code)) {
-          return invalid();
-        }
-        state = State::LevelOrTarget;
-        start = i;
-        break;
-      case State::LevelOrTarget:
-        if (c == '=' || c == '[') {
-          directive.target = cut(start, i);
-          state = c == '=' ? State::Level : State::Span;
-          start = i + 1;
-        }
-        break;
-      case State::Target:
-        if (c != '=') {
-          return invalid();
-        }
-        state = State::Level;
-        start = i + 1;
-        break;
-      case State::Span:
-        if (c == ']') {
-          directive.span = cut(start, i);
-          state = State::Target;
-        } else if (c == '{') {
-          if (i > start) {
-            directive.span = cut(start, i);
-          }
-          state = State::Field;
-          start = i + 1;
-        }
-        break;
-      case State::Field:
-        if (c == '}') {
-          if (i == start) {
-            return invalid();
-          }
-          directive.fields.push_back(cut(start, i));
-          state = State::Fields;
-        }
-        break;
-      case State::Fields:
-        if (c != ']') {
-          return invalid();
-        }
-        state = State::Target;
-        break;
-      case State::Level:
-        break;
-    }
-  }
-  switch (state) {
-    case State::LevelOrTarget: {
-      const std::string word(piece.substr(start));
-      if (const std::optional<LevelFilter> level = parse_level(word)) {
-        directive.level = *level;
-      } else {
-        directive.target = word;
-      }
-      return directive;
-    }
-    case State::Level: {
-      const std::string_view text = piece.substr(start);
-      if (text.empty()) {
-        return directive;
-      }
-      const std::optional<LevelFilter> level = parse_level(text);
-      if (!level) {
-        return tl::unexpected(std::string(kLevelError));
-      }
-      directive.level = *level;
-      return directive;
-    }
-    case State::Target:
-      return directive;
-    default:
-      return invalid();
-  }
-}
-
-Filter parse_filter(std::string_view raw) {
-  Filter filter;
-  while (true) {
-    const std::size_t comma = raw.find(',');
-    const std::string_view piece = raw.substr(0, comma);
-    if (!piece.empty()) {
-      tl::expected<Directive, std::string> directive = parse_directive(piece);
-      if (directive) {
-        filter.directives.push_back(std::move(*directive));
-      } else {
-        filter.complaints.push_back(fmt::format("ignoring `{}`: {}\n", piece, directive.error()));
-      }
-    }
-    if (comma == std::string_view::npos) {
-      break;
-    }
-    raw.remove_prefix(comma + 1);
-  }
-  if (filter.directives.empty()) {
-    Directive errors_only;
-    errors_only.level = LevelFilter::Error;
-    filter.directives.push_back(std::move(errors_only));
-  }
-  return filter;
-}
-
-LevelFilter level_for(const std::vector<Directive>& directives, std::string_view target) {
-  const Directive* best = nullptr;
-  std::size_t best_rank = 0;
-  for (const Directive& directive : directives) {
-    if (directive.span || !directive.fields.empty()) {
-      continue;
-    }
-    if (directive.target && !target.starts_with(*directive.target)) {
-      continue;
-    }
-    const std::size_t rank = directive.target ? directive.target->size() + 1 : 0;
-    if (best == nullptr || rank >= best_rank) {
-      best = &directive;
-      best_rank = rank;
-    }
-  }
-  return best == nullptr ? LevelFilter::Off : best->level;
-}
-
 namespace {
 
 constexpr std::string_view kReset = "\x1b[0m";
@@ -296,15 +69,17 @@ void append_sanitised(std::string& out, std::string_view message) {
       default:
         break;
     }
-    if (byte == 0xC2 && i + 1 < message.size()) {
-      const auto next = static_cast<unsigned char>(message[i + 1]);
-      if (next >= 0x80 && next <= 0x9F) {
-        out += fmt::format("\\u{{{:x}}}", next);
-        ++i;
-        continue;
-      }
+    if (byte < 0x80) {
+      out += message[i];
+      continue;
     }
-    out += message[i];
+    const sys::Utf8Char c = sys::decode_utf8(message.substr(i));
+    if (sys::is_control(c.code)) {
+      out += fmt::format("\\u{{{:x}}}", static_cast<unsigned>(c.code));
+    } else {
+      out += message.substr(i, c.length);
+    }
+    i += c.length - 1;
   }
 }
 
@@ -343,72 +118,12 @@ std::string format_line(std::chrono::system_clock::time_point time, Level level,
 
 namespace {
 
-spdlog::level::level_enum to_spdlog(Level level) {
-  switch (level) {
-    case Level::Error:
-      return spdlog::level::err;
-    case Level::Warn:
-      return spdlog::level::warn;
-    case Level::Info:
-      return spdlog::level::info;
-    case Level::Debug:
-      return spdlog::level::debug;
-    case Level::Trace:
-      break;
-  }
-  return spdlog::level::trace;
-}
-
-spdlog::level::level_enum to_spdlog(LevelFilter filter) {
-  return filter == LevelFilter::Off ? spdlog::level::off
-                                    : to_spdlog(static_cast<Level>(static_cast<int>(filter) - 1));
-}
-
-Level from_spdlog(spdlog::level::level_enum level) {
-  switch (level) {
-    case spdlog::level::trace:
-      return Level::Trace;
-    case spdlog::level::debug:
-      return Level::Debug;
-    case spdlog::level::info:
-      return Level::Info;
-    case spdlog::level::warn:
-      return Level::Warn;
-    default:
-      return Level::Error;
-  }
-}
-
-// Writes each record as one diagnostic line: the record's payload is the line's body, already
-// laid out by `event`, so paths and other texts are never read as format strings.
-class LineFormatter final : public spdlog::formatter {
- public:
-  explicit LineFormatter(bool color) : color_(color) {}
-
-  void format(const spdlog::details::log_msg& msg, spdlog::memory_buf_t& dest) override {
-    const std::string head =
-        line_head(msg.time, from_spdlog(msg.level),
-                  std::string_view(msg.logger_name.data(), msg.logger_name.size()), color_);
-    dest.append(head.data(), head.data() + head.size());
-    dest.append(msg.payload.data(), msg.payload.data() + msg.payload.size());
-    dest.push_back('\n');
-  }
-
-  [[nodiscard]] std::unique_ptr<spdlog::formatter> clone() const override {
-    return std::make_unique<LineFormatter>(color_);
-  }
-
- private:
-  bool color_;
-};
-
 // Set once by `init`, read by every event afterwards.
 struct Diagnostics {
+  // Taken to write a line, so lines from several threads never interleave.
   std::mutex mutex;
   std::vector<Directive> directives;
   bool color = false;
-  std::shared_ptr<spdlog::sinks::sink> sink;
-  std::map<std::string, std::shared_ptr<spdlog::logger>, std::less<>> loggers;
 };
 
 std::atomic<bool> g_on{false};
@@ -419,19 +134,10 @@ Diagnostics& diagnostics() {
   return *instance;
 }
 
-// The logger of `target`, made and registered on first use; needs the mutex.
-std::shared_ptr<spdlog::logger> logger_locked(Diagnostics& state, std::string_view target) {
-  if (const auto it = state.loggers.find(target); it != state.loggers.end()) {
-    return it->second;
-  }
-  auto logger = std::make_shared<spdlog::logger>(std::string(target), state.sink);
-  logger->set_formatter(std::make_unique<LineFormatter>(state.color));
-  logger->set_level(to_spdlog(level_for(state.directives, target)));
-  if (spdlog::get(logger->name()) == nullptr) {
-    spdlog::register_logger(logger);
-  }
-  state.loggers.emplace(std::string(target), logger);
-  return logger;
+// Writes `text` to standard error in one piece; needs the mutex.
+void write_locked(std::string_view text) {
+  std::fwrite(text.data(), 1, text.size(), stderr);
+  std::fflush(stderr);
 }
 
 }  // namespace
@@ -444,14 +150,10 @@ void init(std::string_view raw, bool color) {
   }
   Filter filter = parse_filter(raw);
   for (const std::string& complaint : filter.complaints) {
-    std::fputs(complaint.c_str(), stderr);
+    write_locked(complaint);
   }
   state.directives = std::move(filter.directives);
   state.color = color;
-  state.sink = std::make_shared<spdlog::sinks::stderr_sink_mt>();
-  for (const std::string_view target : kTargets) {
-    (void)logger_locked(state, target);
-  }
   g_on.store(true, std::memory_order_release);
 }
 
@@ -483,21 +185,15 @@ bool enabled(Level level, std::string_view target) {
 
 void event(Level level, std::string_view target, std::string_view message,
            std::initializer_list<Field> fields) {
-  if (!g_on.load(std::memory_order_acquire)) {
+  if (!enabled(level, target)) {
     return;
   }
   Diagnostics& state = diagnostics();
-  std::shared_ptr<spdlog::logger> logger;
-  {
-    const std::lock_guard lock(state.mutex);
-    logger = logger_locked(state, target);
-  }
-  if (!logger->should_log(to_spdlog(level))) {
-    return;
-  }
-  const std::string body =
-      line_body(message, std::span<const Field>(fields.begin(), fields.size()), state.color);
-  logger->log(to_spdlog(level), spdlog::string_view_t(body.data(), body.size()));
+  const std::string line =
+      format_line(std::chrono::system_clock::now(), level, target, message,
+                  std::span<const Field>(fields.begin(), fields.size()), state.color);
+  const std::lock_guard lock(state.mutex);
+  write_locked(line);
 }
 
 }  // namespace orvo::core::log

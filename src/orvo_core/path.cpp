@@ -12,21 +12,13 @@ namespace {
 // dropped, except a "." that begins a relative path.
 std::vector<std::string_view> components(std::string_view p) {
   std::vector<std::string_view> out;
-  std::size_t i = 0;
-  if (!p.empty() && p.front() == '/') {
+  if (p.starts_with('/')) {
     out.push_back("/");
   } else if (p == "." || p.starts_with("./")) {
     out.push_back(".");
-    i = 1;
   }
-  while (i < p.size()) {
-    const std::size_t end = std::min(p.find('/', i), p.size());
-    const std::string_view name = p.substr(i, end - i);
-    if (!name.empty() && name != ".") {
-      out.push_back(name);
-    }
-    i = end + 1;
-  }
+  const std::vector<std::string_view> names = sys::path_names(p);
+  out.insert(out.end(), names.begin(), names.end());
   return out;
 }
 
@@ -42,6 +34,14 @@ std::optional<std::string_view> file_name(const std::filesystem::path& path) {
     return std::nullopt;
   }
   return parts.back();
+}
+
+std::optional<std::string_view> utf8_file_name(const std::filesystem::path& path) {
+  const std::optional<std::string_view> name = file_name(path);
+  if (!name || !sys::is_valid_utf8(*name)) {
+    return std::nullopt;
+  }
+  return name;
 }
 
 std::string display(const std::filesystem::path& path) {

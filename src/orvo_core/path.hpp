@@ -15,6 +15,9 @@ namespace orvo::core {
 // equality splits paths, so a trailing separator does not count; a view into `path`.
 [[nodiscard]] std::optional<std::string_view> file_name(const std::filesystem::path& path);
 
+// The last component of `path` as `file_name` gives it, when that is valid UTF-8.
+[[nodiscard]] std::optional<std::string_view> utf8_file_name(const std::filesystem::path& path);
+
 // The path's bytes read as UTF-8, each invalid sequence replaced by U+FFFD.
 [[nodiscard]] std::string display(const std::filesystem::path& path);
 

@@ -3,7 +3,6 @@
 #include <algorithm>
 
 #include "orvo_git/exec.hpp"
-#include "orvo_git/text.hpp"
 #include "orvo_sys/text.hpp"
 
 namespace orvo::git {
@@ -33,7 +32,7 @@ bool has_local_branch(const std::filesystem::path& root, const std::string& name
 
 std::vector<std::string> parse_branch_list(std::string_view output) {
   std::vector<std::string> names;
-  for (std::string_view line : split_lines(output)) {
+  for (std::string_view line : sys::split_lines(output)) {
     const std::string_view name = sys::trim_ascii_white_space(line);
     if (!name.empty() && name != "origin/HEAD" && name != "upstream/HEAD") {
       names.emplace_back(name);

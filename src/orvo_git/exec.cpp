@@ -52,7 +52,7 @@ GitResult<std::string> git(const std::filesystem::path& cwd, const std::vector<s
 }
 
 GitResult<void> git_ok(const std::filesystem::path& cwd, const std::vector<std::string>& args) {
-  return git(cwd, args).map([](const std::string&) {});
+  return git_bytes(cwd, args).map([](const std::string&) {});
 }
 
 }  // namespace orvo::git

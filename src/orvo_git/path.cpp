@@ -11,27 +11,8 @@ namespace {
 
 constexpr std::string_view kRepoPlaceholder = "{repo}";
 
-// The path's ordinary components: empty names and "." dropped.
-std::vector<std::string_view> names(std::string_view path) {
-  std::vector<std::string_view> out;
-  std::size_t i = 0;
-  while (i <= path.size()) {
-    const std::size_t end = std::min(path.find('/', i), path.size());
-    const std::string_view name = path.substr(i, end - i);
-    if (!name.empty() && name != ".") {
-      out.push_back(name);
-    }
-    i = end + 1;
-  }
-  return out;
-}
-
 std::string repo_name(const std::filesystem::path& main_path) {
-  const std::optional<std::string_view> name = core::file_name(main_path);
-  if (!name || !sys::is_valid_utf8(*name)) {
-    return "repo";
-  }
-  return std::string(*name);
+  return std::string(core::utf8_file_name(main_path).value_or("repo"));
 }
 
 // Appending as paths do: an absolute `rest` replaces `base`; otherwise one "/" goes between
@@ -79,7 +60,7 @@ std::string base_directory(const std::string& main, std::string_view dir_templat
 
 std::string normalise(std::string_view path) {
   std::vector<std::string_view> kept;
-  for (std::string_view name : names(path)) {
+  for (std::string_view name : sys::path_names(path)) {
     if (name != "..") {
       kept.push_back(name);
     } else if (!kept.empty()) {

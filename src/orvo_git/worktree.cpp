@@ -4,8 +4,8 @@
 
 #include "orvo_core/path.hpp"
 #include "orvo_git/exec.hpp"
-#include "orvo_git/text.hpp"
 #include "orvo_sys/fs.hpp"
+#include "orvo_sys/text.hpp"
 
 namespace orvo::git {
 namespace {
@@ -109,7 +109,7 @@ class PorcelainReader {
 std::vector<core::WorktreeView> parse_porcelain(std::string_view output,
                                                 const std::filesystem::path& main_path) {
   PorcelainReader reader(main_path);
-  for (std::string_view line : split_lines(output)) {
+  for (std::string_view line : sys::split_lines(output)) {
     reader.read(line);
   }
   reader.flush();

@@ -13,7 +13,6 @@
 #include "orvo_git/path.hpp"
 #include "orvo_git/worktree.hpp"
 #include "orvo_sys/process.hpp"
-#include "orvo_sys/text.hpp"
 
 namespace orvo::runtime {
 namespace {
@@ -23,17 +22,7 @@ constexpr std::string_view kLogTarget = "orvo_runtime::app";
 // A new project's name: the root's last component (trailing separators and "." components do not
 // count) when it is an ordinary name in valid UTF-8, else "project".
 std::string project_name(const std::filesystem::path& root) {
-  std::string last;
-  for (const std::filesystem::path& component : root) {
-    const std::string& text = component.native();
-    if (!text.empty() && text != ".") {
-      last = text;
-    }
-  }
-  if (last.empty() || last == "/" || last == ".." || !sys::is_valid_utf8(last)) {
-    return "project";
-  }
-  return last;
+  return std::string(core::utf8_file_name(root).value_or("project"));
 }
 
 // The AppleScript string literal's body for `text`: each backslash and double quote escaped, so
@@ -59,53 +48,6 @@ std::string terminal_script(const std::filesystem::path& worktree, std::string_v
 }
 
 }  // namespace
-
-std::optional<core::Event> EventReceiver::try_recv() {
-  const std::lock_guard lock(queue_->mutex);
-  if (queue_->events.empty()) {
-    return std::nullopt;
-  }
-  core::Event event = std::move(queue_->events.front());
-  queue_->events.pop_front();
-  return event;
-}
-
-std::vector<core::Event> EventReceiver::drain() {
-  const std::lock_guard lock(queue_->mutex);
-  std::vector<core::Event> out(std::make_move_iterator(queue_->events.begin()),
-                               std::make_move_iterator(queue_->events.end()));
-  queue_->events.clear();
-  return out;
-}
-
-void EventSender::send(core::Event event) {
-  const std::lock_guard lock(mutex_);
-  std::erase_if(queues_, [](const auto& weak) { return weak.expired(); });
-  for (const auto& weak : queues_) {
-    const std::shared_ptr<EventReceiver::Queue> queue = weak.lock();
-    if (!queue) {
-      continue;
-    }
-    const std::lock_guard queue_lock(queue->mutex);
-    if (queue->events.size() == capacity_) {
-      queue->events.pop_front();
-    }
-    queue->events.push_back(event);
-  }
-}
-
-bool EventSender::has_receivers() const {
-  const std::lock_guard lock(mutex_);
-  std::erase_if(queues_, [](const auto& weak) { return weak.expired(); });
-  return !queues_.empty();
-}
-
-EventReceiver EventSender::subscribe() {
-  auto queue = std::make_shared<EventReceiver::Queue>();
-  const std::lock_guard lock(mutex_);
-  queues_.push_back(queue);
-  return EventReceiver(std::move(queue));
-}
 
 std::string shell_escape(std::string_view text) {
   std::string out = "'";

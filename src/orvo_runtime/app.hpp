@@ -1,9 +1,6 @@
 #pragma once
 
-#include <cstddef>
-#include <deque>
 #include <filesystem>
-#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -16,54 +13,11 @@
 #include "orvo_core/event.hpp"
 #include "orvo_core/ids.hpp"
 #include "orvo_core/model.hpp"
+#include "orvo_runtime/events.hpp"
 #include "orvo_store/store.hpp"
 #include "orvo_sys/process.hpp"
 
 namespace orvo::runtime {
-
-// How many events a receiver keeps queued; when more arrive before it reads them, the oldest go.
-inline constexpr std::size_t kEventCapacity = 256;
-
-// The receiving end of the runtime's events: it queues every event sent while it exists.
-class EventReceiver {
- public:
-  // The oldest queued event, or nothing when none is queued. Never waits.
-  [[nodiscard]] std::optional<core::Event> try_recv();
-
-  // Every queued event, oldest first; the queue is left empty.
-  [[nodiscard]] std::vector<core::Event> drain();
-
- private:
-  friend class EventSender;
-  struct Queue {
-    std::mutex mutex;
-    std::deque<core::Event> events;
-  };
-  explicit EventReceiver(std::shared_ptr<Queue> queue) : queue_(std::move(queue)) {}
-
-  std::shared_ptr<Queue> queue_;
-};
-
-// The sending end of a broadcast channel: each event goes to every live receiver; while nobody
-// listens, sends are dropped. Sending never waits.
-class EventSender {
- public:
-  explicit EventSender(std::size_t capacity) : capacity_(capacity) {}
-
-  // Queues `event` for every live receiver; without one it is dropped.
-  void send(core::Event event);
-
-  // Whether any receiver is alive.
-  [[nodiscard]] bool has_receivers() const;
-
-  // A new receiver that gets the events sent from now on.
-  [[nodiscard]] EventReceiver subscribe();
-
- private:
-  mutable std::mutex mutex_;
-  std::size_t capacity_;
-  mutable std::vector<std::weak_ptr<EventReceiver::Queue>> queues_;
-};
 
 struct AddProject {
   std::filesystem::path path;
@@ -127,7 +81,9 @@ using RuntimeCmd =
 // each project's worktrees, the agent sessions of this run and the focus, runs the commands and
 // broadcasts what changed. Each of the four mutexes is held only for a short copy or update,
 // never while git or another child runs; only `snapshot` holds several, in the order store,
-// worktrees, sessions, focus.
+// worktrees, sessions, focus. Only the main thread uses the runtime (the interface loop or the
+// dump), so the locks are never contended; they stay, in that order, so that sharing the runtime
+// with another thread can neither race nor deadlock.
 class Runtime {
  public:
   explicit Runtime(store::Store store);

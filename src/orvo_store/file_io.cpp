@@ -12,6 +12,7 @@
 
 #include "orvo_sys/os_error.hpp"
 #include "orvo_sys/text.hpp"
+#include "orvo_sys/unique_fd.hpp"
 
 namespace orvo::store {
 namespace {
@@ -35,24 +36,6 @@ int make_dir(const std::filesystem::path& dir) {
   const int error = errno;
   return error != ENOENT && is_dir(dir) ? 0 : error;
 }
-
-// Closes `fd` on every way out unless released.
-class FdGuard {
- public:
-  explicit FdGuard(int fd) : fd_(fd) {}
-  ~FdGuard() {
-    if (fd_ >= 0) {
-      ::close(fd_);
-    }
-  }
-  FdGuard(const FdGuard&) = delete;
-  FdGuard& operator=(const FdGuard&) = delete;
-  [[nodiscard]] int get() const { return fd_; }
-  [[nodiscard]] int release() { return std::exchange(fd_, -1); }
-
- private:
-  int fd_;
-};
 
 IoResult<void> write_all(int fd, std::string_view content) {
   while (!content.empty()) {
@@ -85,6 +68,17 @@ void keep_owner(int fd, const struct stat& old) {
   }
 }
 
+// Writes `content` at the file's offset and waits until it is on disk.
+IoResult<void> write_durably(int fd, std::string_view content) {
+  if (auto written = write_all(fd, content); !written) {
+    return written;
+  }
+  if (::fsync(fd) != 0) {
+    return last_error();
+  }
+  return {};
+}
+
 // Writes `content` into the open temporary file and makes it durable, with the owner and the
 // permission bits of the file it will replace when that exists.
 IoResult<void> fill_temp(int fd, const struct stat* old, std::string_view content) {
@@ -94,13 +88,7 @@ IoResult<void> fill_temp(int fd, const struct stat* old, std::string_view conten
       return last_error();
     }
   }
-  if (auto written = write_all(fd, content); !written) {
-    return written;
-  }
-  if (::fsync(fd) != 0) {
-    return last_error();
-  }
-  return {};
+  return write_durably(fd, content);
 }
 
 // Writes `content` to the temporary file and renames it over `file`; on failure removes the
@@ -111,7 +99,7 @@ IoResult<void> replace_through_temp(const std::filesystem::path& file, const str
   // A leftover of a save that was killed; when it cannot be removed, the exclusive create below
   // reports why.
   ::unlink(temp.c_str());
-  FdGuard fd(::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
+  sys::UniqueFd fd(::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
   if (fd.get() < 0) {
     return last_error();
   }
@@ -137,13 +125,7 @@ IoResult<void> rewrite(int fd, std::string_view content) {
   if (::ftruncate(fd, 0) != 0) {
     return last_error();
   }
-  if (auto written = write_all(fd, content); !written) {
-    return written;
-  }
-  if (::fsync(fd) != 0) {
-    return last_error();
-  }
-  return {};
+  return write_durably(fd, content);
 }
 
 // The file a save really replaces: a symbolic link is followed, so that the link stays and its
@@ -213,7 +195,7 @@ IoResult<bool> file_exists(const std::filesystem::path& file) {
 }
 
 IoResult<std::string> read_text(const std::filesystem::path& file) {
-  const FdGuard fd(::open(file.c_str(), O_RDONLY | O_CLOEXEC));
+  const sys::UniqueFd fd(::open(file.c_str(), O_RDONLY | O_CLOEXEC));
   if (fd.get() < 0) {
     return last_error();
   }
@@ -255,7 +237,7 @@ IoResult<void> replace_file(const std::filesystem::path& link_or_file, std::stri
     return replaced;
   }
   // The directory refuses new files, but the file itself may still be writable.
-  const FdGuard fd(::open(file.c_str(), O_WRONLY | O_CLOEXEC));
+  const sys::UniqueFd fd(::open(file.c_str(), O_WRONLY | O_CLOEXEC));
   if (fd.get() < 0) {
     return replaced;
   }
@@ -264,7 +246,7 @@ IoResult<void> replace_file(const std::filesystem::path& link_or_file, std::stri
 
 IoResult<DirLock> DirLock::take(const std::filesystem::path& dir, Mode mode) {
   const std::filesystem::path where = dir.empty() ? std::filesystem::path(".") : dir;
-  FdGuard fd(::open(where.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  sys::UniqueFd fd(::open(where.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
   if (fd.get() < 0) {
     return last_error();
   }
@@ -274,16 +256,7 @@ IoResult<DirLock> DirLock::take(const std::filesystem::path& dir, Mode mode) {
       return last_error();
     }
   }
-  return DirLock(fd.release());
-}
-
-DirLock::DirLock(DirLock&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
-
-DirLock::~DirLock() {
-  // Closing the only descriptor of the open directory releases the lock.
-  if (fd_ >= 0) {
-    ::close(fd_);
-  }
+  return DirLock(std::move(fd));
 }
 
 }  // namespace orvo::store

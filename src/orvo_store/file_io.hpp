@@ -4,8 +4,11 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include <tl/expected.hpp>
+
+#include "orvo_sys/unique_fd.hpp"
 
 namespace orvo::store {
 
@@ -69,15 +72,13 @@ class DirLock {
   // when the directory cannot be opened or locked.
   [[nodiscard]] static IoResult<DirLock> take(const std::filesystem::path& dir, Mode mode);
 
-  DirLock(DirLock&& other) noexcept;
+  DirLock(DirLock&& other) noexcept = default;
   DirLock& operator=(DirLock&&) = delete;
-  DirLock(const DirLock&) = delete;
-  DirLock& operator=(const DirLock&) = delete;
-  ~DirLock();
 
  private:
-  explicit DirLock(int fd) : fd_(fd) {}
-  int fd_;
+  explicit DirLock(sys::UniqueFd fd) : fd_(std::move(fd)) {}
+  // Closing the only descriptor of the open directory releases the lock.
+  sys::UniqueFd fd_;
 };
 
 }  // namespace orvo::store

@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <limits>
 
+#include "orvo_sys/text.hpp"
+
 namespace orvo::store {
 namespace {
 
@@ -69,52 +71,12 @@ constexpr int64_t days_in_month(int64_t y, int64_t m) {
   return m == 2 && is_leap_year(y) ? 29 : kDays[static_cast<std::size_t>(m - 1)];
 }
 
-// The code point starting `s` and its length in bytes; {-1, 1} for a byte that starts no valid
-// sequence (the text comes from a JSON string, so that does not happen in practice).
-std::pair<int32_t, std::size_t> front_char(std::string_view s) {
-  const auto b = [&](std::size_t i) { return static_cast<unsigned char>(s[i]); };
-  const unsigned char lead = b(0);
-  std::size_t len = lead < 0x80 ? 1 : lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 0;
-  if (len == 0 || len > s.size()) {
-    return {-1, 1};
-  }
-  int32_t cp = len == 1 ? lead : lead & (0x7F >> len);
-  for (std::size_t i = 1; i < len; ++i) {
-    if ((b(i) & 0xC0) != 0x80) {
-      return {-1, 1};
-    }
-    cp = (cp << 6) | (b(i) & 0x3F);
-  }
-  return {cp, len};
-}
-
-// Unicode White_Space.
-bool is_white_space(int32_t c) {
-  return (c >= 0x09 && c <= 0x0D) || c == 0x20 || c == 0x85 || c == 0xA0 || c == 0x1680 ||
-         (c >= 0x2000 && c <= 0x200A) || c == 0x2028 || c == 0x2029 || c == 0x202F || c == 0x205F ||
-         c == 0x3000;
-}
-
 std::string_view trim_start(std::string_view s) {
-  while (!s.empty()) {
-    const auto [c, len] = front_char(s);
-    if (!is_white_space(c)) {
-      break;
-    }
-    s.remove_prefix(len);
-  }
-  return s;
+  return sys::trim_start_if(s, sys::is_white_space);
 }
 
 std::string_view trim_colons_and_blanks(std::string_view s) {
-  while (!s.empty()) {
-    const auto [c, len] = front_char(s);
-    if (c != ':' && !is_white_space(c)) {
-      break;
-    }
-    s.remove_prefix(len);
-  }
-  return s;
+  return sys::trim_start_if(s, [](char32_t c) { return c == ':' || sys::is_white_space(c); });
 }
 
 bool is_digit(char c) {

@@ -16,6 +16,8 @@
 #include <thread>
 #include <utility>
 
+#include "orvo_sys/unique_fd.hpp"
+
 extern char** environ;
 
 namespace orvo::sys {
@@ -30,41 +32,10 @@ constexpr int kDirectoryOpenFlags = O_RDONLY | O_DIRECTORY | O_CLOEXEC;
 
 constexpr std::size_t kReadChunk = 64 * 1024;
 
-// Owns one file descriptor.
-class Fd {
- public:
-  Fd() = default;
-  explicit Fd(int fd) : fd_(fd) {}
-  Fd(Fd&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
-  Fd& operator=(Fd&& other) noexcept {
-    reset();
-    fd_ = std::exchange(other.fd_, -1);
-    return *this;
-  }
-  ~Fd() { reset(); }
-
-  [[nodiscard]] int get() const { return fd_; }
-  void reset() {
-    if (fd_ >= 0) {
-      ::close(fd_);
-    }
-    fd_ = -1;
-  }
-
- private:
-  int fd_ = -1;
-};
-
 // The ends of a pipe, both closed on exec so that no other child inherits them.
 struct Pipe {
-  Fd read;
-  Fd write;
-};
-
-// Which of the child's standard streams differ from the parent's.
-struct Streams {
-  bool null_stdin = false;
-  StdStreams fds;
+  UniqueFd read;
+  UniqueFd write;
 };
 
 tl::unexpected<ProcessError> failure(ProcessError::Kind kind, int code) {
@@ -151,18 +122,27 @@ class SpawnAttributes {
   posix_spawnattr_t attr_;
 };
 
-int add_stream_actions(posix_spawn_file_actions_t* actions, const Streams& streams, int directory) {
-  int rc = 0;
-  if (streams.null_stdin) {
-    rc = posix_spawn_file_actions_addopen(actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-  } else if (streams.fds.in >= 0) {
-    rc = posix_spawn_file_actions_adddup2(actions, streams.fds.in, STDIN_FILENO);
+// Gives the child's descriptor `target` what `source` says: the parent's own (nothing to do),
+// the null device, or a copy of the parent's descriptor.
+int add_stream_action(posix_spawn_file_actions_t* actions, int source, int target) {
+  if (source == StdStreams::kNullDevice) {
+    const int mode = target == STDIN_FILENO ? O_RDONLY : O_WRONLY;
+    return posix_spawn_file_actions_addopen(actions, target, "/dev/null", mode, 0);
   }
-  if (rc == 0 && streams.fds.out >= 0) {
-    rc = posix_spawn_file_actions_adddup2(actions, streams.fds.out, STDOUT_FILENO);
+  if (source >= 0) {
+    return posix_spawn_file_actions_adddup2(actions, source, target);
   }
-  if (rc == 0 && streams.fds.err >= 0) {
-    rc = posix_spawn_file_actions_adddup2(actions, streams.fds.err, STDERR_FILENO);
+  return 0;
+}
+
+int add_file_actions(posix_spawn_file_actions_t* actions, const StdStreams& streams,
+                     int directory) {
+  int rc = add_stream_action(actions, streams.in, STDIN_FILENO);
+  if (rc == 0) {
+    rc = add_stream_action(actions, streams.out, STDOUT_FILENO);
+  }
+  if (rc == 0) {
+    rc = add_stream_action(actions, streams.err, STDERR_FILENO);
   }
   if (rc == 0 && directory >= 0) {
     rc = posix_spawn_file_actions_addfchdir_np(actions, directory);
@@ -171,31 +151,35 @@ int add_stream_actions(posix_spawn_file_actions_t* actions, const Streams& strea
 }
 
 // The child starts with no blocked signals and SIGPIPE at its default, whatever the parent's
-// threads block or ignore.
-int set_clean_signals(posix_spawnattr_t* attr) {
+// threads block or ignore, and in a session of its own when asked.
+int set_attributes(posix_spawnattr_t* attr, bool new_session) {
   sigset_t none;
   sigemptyset(&none);
   sigset_t defaults;
   sigemptyset(&defaults);
   sigaddset(&defaults, SIGPIPE);
+  int flags = POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF;
+  if (new_session) {
+    flags |= POSIX_SPAWN_SETSID;
+  }
   int rc = posix_spawnattr_setsigmask(attr, &none);
   if (rc == 0) {
     rc = posix_spawnattr_setsigdefault(attr, &defaults);
   }
   if (rc == 0) {
-    rc = posix_spawnattr_setflags(
-        attr, static_cast<short>(POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF));
+    rc = posix_spawnattr_setflags(attr, static_cast<short>(flags));
   }
   return rc;
 }
 
 // The working directory is opened here, before the spawn: posix_spawnp reports a missing
 // directory and a missing program with the same ENOENT.
-tl::expected<Fd, ProcessError> open_directory(const std::optional<std::filesystem::path>& cwd) {
+tl::expected<UniqueFd, ProcessError> open_directory(
+    const std::optional<std::filesystem::path>& cwd) {
   if (!cwd) {
-    return Fd();
+    return UniqueFd();
   }
-  Fd directory(::open(cwd->c_str(), kDirectoryOpenFlags));
+  UniqueFd directory(::open(cwd->c_str(), kDirectoryOpenFlags));
   if (directory.get() < 0) {
     const int code = errno;
     const bool missing = code == ENOENT || code == ENOTDIR;
@@ -213,7 +197,7 @@ std::vector<std::string> argument_texts(const Command& command) {
   return texts;
 }
 
-tl::expected<pid_t, ProcessError> spawn(const Command& command, const Streams& streams,
+tl::expected<pid_t, ProcessError> spawn(const Command& command, const StdStreams& streams,
                                         int directory) {
   std::vector<std::string> argv_texts = argument_texts(command);
   std::vector<char*> argv = pointers_to(argv_texts);
@@ -228,9 +212,9 @@ tl::expected<pid_t, ProcessError> spawn(const Command& command, const Streams& s
 
   FileActions actions;
   SpawnAttributes attributes;
-  int rc = add_stream_actions(actions.get(), streams, directory);
+  int rc = add_file_actions(actions.get(), streams, directory);
   if (rc == 0) {
-    rc = set_clean_signals(attributes.get());
+    rc = set_attributes(attributes.get(), command.new_session);
   }
   if (rc != 0) {
     return other_failure(rc);
@@ -247,11 +231,11 @@ tl::expected<pid_t, ProcessError> spawn(const Command& command, const Streams& s
   return pid;
 }
 
-tl::expected<pid_t, ProcessError> start(const Command& command, const Streams& streams) {
+tl::expected<pid_t, ProcessError> start(const Command& command, const StdStreams& streams) {
   if (!is_representable(command)) {
     return other_failure(EINVAL);
   }
-  return open_directory(command.cwd).and_then([&](const Fd& directory) {
+  return open_directory(command.cwd).and_then([&](const UniqueFd& directory) {
     return spawn(command, streams, directory.get());
   });
 }
@@ -271,7 +255,17 @@ tl::expected<Pipe, ProcessError> make_pipe() {
   if (::pipe2(fds, O_CLOEXEC) != 0) {
     return other_failure(errno);
   }
-  return Pipe{Fd(fds[0]), Fd(fds[1])};
+  return Pipe{UniqueFd(fds[0]), UniqueFd(fds[1])};
+}
+
+// Appends `bytes` to `sink`, its room growing fourfold when full. Each growth copies all that was
+// read into memory touched for the first time, so fewer, larger steps spend less on copies and
+// page faults; room never written costs address space, not memory.
+void append_output(std::string& sink, std::string_view bytes) {
+  if (sink.capacity() - sink.size() < bytes.size()) {
+    sink.reserve(std::max(4 * sink.capacity(), sink.size() + bytes.size()));
+  }
+  sink.append(bytes);
 }
 
 // Reads both pipes to their ends, whichever has data first, so the child never blocks on a
@@ -294,7 +288,7 @@ tl::expected<void, ProcessError> drain(int out_fd, int err_fd, std::string& out,
       }
       const ssize_t n = ::read(fds[i].fd, chunk.data(), chunk.size());
       if (n > 0) {
-        sinks[i]->append(chunk.data(), static_cast<std::size_t>(n));
+        append_output(*sinks[i], {chunk.data(), static_cast<std::size_t>(n)});
       } else if (n == 0) {
         fds[i].fd = -1;
         --open;
@@ -413,8 +407,9 @@ tl::expected<Output, ProcessError> run_and_capture(const Command& command) {
   if (!err_pipe) {
     return tl::unexpected(err_pipe.error());
   }
-  const auto pid =
-      start(command, {true, {.out = out_pipe->write.get(), .err = err_pipe->write.get()}});
+  const auto pid = start(
+      command,
+      {.in = StdStreams::kNullDevice, .out = out_pipe->write.get(), .err = err_pipe->write.get()});
   out_pipe->write.reset();
   err_pipe->write.reset();
   if (!pid) {
@@ -436,8 +431,9 @@ tl::expected<Output, ProcessError> run_and_capture(const Command& command) {
   return output;
 }
 
-tl::expected<pid_t, ProcessError> spawn_detached(const Command& command) {
-  const auto pid = start(command, {});
+tl::expected<pid_t, ProcessError> spawn_detached(const Command& command,
+                                                 const StdStreams& streams) {
+  const auto pid = start(command, streams);
   if (pid) {
     reap_in_background(*pid);
   }
@@ -446,7 +442,7 @@ tl::expected<pid_t, ProcessError> spawn_detached(const Command& command) {
 
 tl::expected<ExitStatus, ProcessError> spawn_and_wait(const Command& command,
                                                       const StdStreams& streams) {
-  return start(command, {false, streams}).and_then(wait_for);
+  return start(command, streams).and_then(wait_for);
 }
 
 }  // namespace orvo::sys

@@ -17,19 +17,25 @@ namespace orvo::sys {
 // How to start a child process. `program` is looked up on the search path (PATH) when it holds
 // no slash; `args` follow the program name, each one argument, never through a shell; `cwd`
 // absent keeps the parent's working directory; `env` adds variables to the inherited
-// environment or replaces inherited ones of the same name.
+// environment or replaces inherited ones of the same name; `new_session` starts the child as
+// the leader of a session of its own, without a controlling terminal.
 struct Command {
   std::string program;
   std::vector<std::string> args;
   std::optional<std::filesystem::path> cwd;
   std::vector<std::pair<std::string, std::string>> env;
+  bool new_session = false;
 };
 
-// The descriptors a child gets as its standard input, output and error; -1 keeps the parent's.
+// What a child gets as its standard input, output and error: `kInherit` keeps the parent's,
+// `kNullDevice` the null device, and any other value is a descriptor of the parent's.
 struct StdStreams {
-  int in = -1;
-  int out = -1;
-  int err = -1;
+  static constexpr int kInherit = -1;
+  static constexpr int kNullDevice = -2;
+
+  int in = kInherit;
+  int out = kInherit;
+  int err = kInherit;
 };
 
 // Why a child process could not be started or waited for.
@@ -78,10 +84,12 @@ struct Output {
 // fails.
 [[nodiscard]] tl::expected<Output, ProcessError> run_and_capture(const Command& command);
 
-// Starts `command` with the parent's standard streams and does not wait for it; a background
-// thread reaps it when it ends, so it never lingers as a zombie. The returned process id is for
-// information only: do not wait for it. Fails when the child cannot be started.
-[[nodiscard]] tl::expected<pid_t, ProcessError> spawn_detached(const Command& command);
+// Starts `command` with `streams` as its standard streams (by default the parent's) and does
+// not wait for it; a background thread reaps it when it ends, so it never lingers as a zombie.
+// The returned process id is for information only: do not wait for it. Fails when the child
+// cannot be started.
+[[nodiscard]] tl::expected<pid_t, ProcessError> spawn_detached(const Command& command,
+                                                               const StdStreams& streams = {});
 
 // Runs `command` with `streams` as its standard streams (by default the parent's, so the child
 // owns the terminal) and waits for its end. Fails when the child cannot be started or the wait

@@ -2,14 +2,14 @@
 
 #include <wchar.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 
 namespace orvo::sys {
 namespace {
-
-constexpr std::string_view kReplacement = "\xEF\xBF\xBD";
 
 bool in(std::uint8_t byte, std::uint8_t lo, std::uint8_t hi) {
   return byte >= lo && byte <= hi;
@@ -33,7 +33,7 @@ constexpr std::array<Range, 28> kEscaped = {{
 }};
 
 bool shown_escaped(char32_t c) {
-  if (c < 0x20 || (c >= 0x7F && c <= 0x9F)) {
+  if (is_control(c)) {
     return true;
   }
   for (const Range& r : kEscaped) {
@@ -44,11 +44,25 @@ bool shown_escaped(char32_t c) {
   return false;
 }
 
-// Unicode's White_Space characters, the set that directive pieces are trimmed of.
-bool is_white_space(char32_t cp) {
-  return (cp >= 0x09 && cp <= 0x0D) || cp == 0x20 || cp == 0x85 || cp == 0xA0 || cp == 0x1680 ||
-         (cp >= 0x2000 && cp <= 0x200A) || cp == 0x2028 || cp == 0x2029 || cp == 0x202F ||
-         cp == 0x205F || cp == 0x3000;
+bool is_continuation_byte(char byte) {
+  return (static_cast<std::uint8_t>(byte) & 0xC0u) == 0x80u;
+}
+
+// The number of ASCII bytes at the front of `bytes`, checked eight at a time: long outputs are
+// mostly ASCII.
+std::size_t ascii_run(std::string_view bytes) {
+  constexpr std::uint64_t kHighBits = 0x8080808080808080u;
+  std::size_t i = 0;
+  for (std::uint64_t word = 0; i + sizeof word <= bytes.size(); i += sizeof word) {
+    std::memcpy(&word, bytes.data() + i, sizeof word);
+    if ((word & kHighBits) != 0) {
+      break;
+    }
+  }
+  while (i < bytes.size() && static_cast<std::uint8_t>(bytes[i]) < 0x80) {
+    ++i;
+  }
+  return i;
 }
 
 }  // namespace
@@ -89,6 +103,31 @@ Utf8Char decode_utf8(std::string_view bytes) {
   return {code, need + 1, true};
 }
 
+std::size_t last_char_start(std::string_view bytes) {
+  if (bytes.empty()) {
+    return 0;
+  }
+  std::size_t start = bytes.size() - 1;
+  while (start > 0 && bytes.size() - start < 4 && is_continuation_byte(bytes[start])) {
+    --start;
+  }
+  return start;
+}
+
+bool is_scalar_value(char32_t code) {
+  return code <= 0x10FFFF && (code < 0xD800 || code > 0xDFFF);
+}
+
+bool is_control(char32_t code) {
+  return code < 0x20 || (code >= 0x7F && code <= 0x9F);
+}
+
+bool is_white_space(char32_t code) {
+  return (code >= 0x09 && code <= 0x0D) || code == 0x20 || code == 0x85 || code == 0xA0 ||
+         code == 0x1680 || (code >= 0x2000 && code <= 0x200A) || code == 0x2028 || code == 0x2029 ||
+         code == 0x202F || code == 0x205F || code == 0x3000;
+}
+
 int hex_digit_value(char c) {
   if (c >= '0' && c <= '9') {
     return c - '0';
@@ -122,11 +161,8 @@ void append_utf8(std::string& out, char32_t code) {
 }
 
 bool is_valid_utf8(std::string_view bytes) {
-  for (std::size_t i = 0; i < bytes.size();) {
-    if (static_cast<std::uint8_t>(bytes[i]) < 0x80) {
-      ++i;
-      continue;
-    }
+  std::size_t i = 0;
+  while ((i += ascii_run(bytes.substr(i))) < bytes.size()) {
     const Utf8Char c = decode_utf8(bytes.substr(i));
     if (!c.valid) {
       return false;
@@ -144,7 +180,7 @@ std::string lossy_utf8(std::string_view bytes) {
     if (c.valid) {
       out.append(bytes.substr(i, c.length));
     } else {
-      out += kReplacement;
+      out += kReplacementCharacter;
     }
     i += c.length;
   }
@@ -161,25 +197,26 @@ int char_width(char32_t code) {
   return wcwidth(static_cast<wchar_t>(code));
 }
 
-std::string_view trim_white_space(std::string_view text) {
+std::string_view trim_start_if(std::string_view text, bool (*drop)(char32_t)) {
   while (!text.empty()) {
-    const auto [cp, length, valid] = decode_utf8(text);
-    if (!is_white_space(cp)) {
+    const Utf8Char c = decode_utf8(text);
+    if (!drop(c.code)) {
       break;
     }
-    text.remove_prefix(length);
+    text.remove_prefix(c.length);
   }
+  return text;
+}
+
+std::string_view trim_white_space(std::string_view text) {
+  text = trim_start_if(text, is_white_space);
   while (!text.empty()) {
-    std::size_t start = text.size() - 1;
-    while (start > 0 && text.size() - start < 4 &&
-           (static_cast<unsigned char>(text[start]) & 0xC0u) == 0x80u) {
-      --start;
-    }
-    const auto [cp, length, valid] = decode_utf8(text.substr(start));
-    if (start + length != text.size() || !is_white_space(cp)) {
+    const std::size_t start = last_char_start(text);
+    const Utf8Char c = decode_utf8(text.substr(start));
+    if (start + c.length != text.size() || !is_white_space(c.code)) {
       break;
     }
-    text.remove_suffix(length);
+    text.remove_suffix(c.length);
   }
   return text;
 }
@@ -191,6 +228,38 @@ std::string_view trim_ascii_white_space(std::string_view text) {
     return {};
   }
   return text.substr(first, text.find_last_not_of(kAsciiWhiteSpace) - first + 1);
+}
+
+std::vector<std::string_view> split_lines(std::string_view text) {
+  std::vector<std::string_view> lines;
+  while (!text.empty()) {
+    const std::size_t end = text.find('\n');
+    std::string_view line = text.substr(0, end);
+    if (end == std::string_view::npos) {
+      lines.push_back(line);
+      break;
+    }
+    if (line.ends_with('\r')) {
+      line.remove_suffix(1);
+    }
+    lines.push_back(line);
+    text.remove_prefix(end + 1);
+  }
+  return lines;
+}
+
+std::vector<std::string_view> path_names(std::string_view path) {
+  std::vector<std::string_view> names;
+  std::size_t i = 0;
+  while (i < path.size()) {
+    const std::size_t end = std::min(path.find('/', i), path.size());
+    const std::string_view name = path.substr(i, end - i);
+    if (!name.empty() && name != ".") {
+      names.push_back(name);
+    }
+    i = end + 1;
+  }
+  return names;
 }
 
 std::string debug_quoted(std::string_view text) {
@@ -222,7 +291,7 @@ std::string debug_quoted(std::string_view text) {
           std::snprintf(buffer, sizeof buffer, "\\u{%x}", static_cast<unsigned>(c.code));
           out += buffer;
         } else if (!c.valid) {
-          out += kReplacement;
+          out += kReplacementCharacter;
         } else {
           out += text.substr(0, c.length);
         }

@@ -124,8 +124,7 @@ std::string UiApp::context_line() const {
 }
 
 std::string short_label(const std::filesystem::path& path) {
-  const std::optional<std::string_view> name = core::file_name(path);
-  if (name && sys::is_valid_utf8(*name)) {
+  if (const std::optional<std::string_view> name = core::utf8_file_name(path)) {
     return std::string(*name);
   }
   if (sys::is_valid_utf8(path.native())) {

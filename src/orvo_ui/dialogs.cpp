@@ -35,9 +35,7 @@ bool is_control_char(const KeyEvent& key, char32_t c) {
 // Unicode scalar values other than control characters: what a text field can hold, so that a
 // key event carrying anything else never puts broken or invisible text on screen or into git.
 bool is_typable(char32_t c) {
-  const bool scalar = c <= 0x10FFFF && (c < 0xD800 || c > 0xDFFF);
-  const bool control = c < 0x20 || (c >= 0x7F && c <= 0x9F);
-  return scalar && !control;
+  return sys::is_scalar_value(c) && !sys::is_control(c);
 }
 
 std::optional<char32_t> typable(const KeyEvent& key) {
@@ -59,23 +57,10 @@ std::optional<char32_t> plain_char(const KeyEvent& key) {
   return contains(key.modifiers, KeyModifiers::Control) ? std::nullopt : typable(key);
 }
 
-// Removes the last Unicode scalar value: its continuation bytes (at most three) and its lead.
-void pop_char(std::string& text) {
-  if (text.empty()) {
-    return;
-  }
-  std::size_t start = text.size() - 1;
-  while (start > 0 && text.size() - start < 4 &&
-         (static_cast<unsigned char>(text[start]) & 0xC0) == 0x80) {
-    --start;
-  }
-  text.erase(start);
-}
-
 // Backspace removes the last character of `field`, a typable character is appended to it.
 void edit(std::string& field, const KeyEvent& key, std::optional<char32_t> typed) {
   if (key.code.kind == Kind::Backspace) {
-    pop_char(field);
+    field.erase(sys::last_char_start(field));
   } else if (typed) {
     sys::append_utf8(field, *typed);
   }

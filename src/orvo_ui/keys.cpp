@@ -29,10 +29,6 @@ bool is_upper_case(char32_t c) {
   return utf8 != static_cast<locale_t>(0) ? iswupper_l(wc, utf8) != 0 : iswupper(wc) != 0;
 }
 
-bool is_character(char32_t c) {
-  return c <= 0x10FFFF && (c < 0xD800 || c > 0xDFFF);
-}
-
 // Control characters as a raw-mode terminal sends them: Ctrl+letter is 0x01..0x1A, except the
 // four that have keys of their own (Backspace's old code 0x08 stays Ctrl+h).
 std::optional<KeyEvent> decode_character(char32_t c) {
@@ -56,7 +52,7 @@ std::optional<KeyEvent> decode_character(char32_t c) {
   if (c >= 0x1C && c <= 0x1F) {
     return key(KeyCode::character(U'4' + c - 0x1C), KeyModifiers::Control);
   }
-  if (!is_character(c) || (c >= 0x80 && c <= 0x9F)) {
+  if (!sys::is_scalar_value(c) || sys::is_control(c)) {
     return std::nullopt;
   }
   return key(KeyCode::character(c), is_upper_case(c) ? KeyModifiers::Shift : KeyModifiers::None);

@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include "orvo_ui/flags.hpp"
+
 namespace orvo::ui {
 
 // Modifier keys held with a key, as a bit set.
@@ -17,20 +19,8 @@ enum class KeyModifiers : std::uint8_t {
   Alt = 1u << 2,
 };
 
-constexpr KeyModifiers operator|(KeyModifiers a, KeyModifiers b) {
-  return static_cast<KeyModifiers>(static_cast<std::uint8_t>(a) | static_cast<std::uint8_t>(b));
-}
-constexpr KeyModifiers operator&(KeyModifiers a, KeyModifiers b) {
-  return static_cast<KeyModifiers>(static_cast<std::uint8_t>(a) & static_cast<std::uint8_t>(b));
-}
-constexpr KeyModifiers operator~(KeyModifiers a) {
-  return static_cast<KeyModifiers>(~static_cast<std::uint8_t>(a));
-}
-
-// Whether every modifier of `wanted` is held in `held`.
-constexpr bool contains(KeyModifiers held, KeyModifiers wanted) {
-  return (held & wanted) == wanted;
-}
+template <>
+inline constexpr bool kIsFlagSet<KeyModifiers> = true;
 
 // The key itself: a character or one of the named keys; `F` carries its number.
 struct KeyCode {

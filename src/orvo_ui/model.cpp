@@ -4,15 +4,10 @@
 #include <utility>
 
 #include "orvo_core/path.hpp"
-#include "orvo_sys/text.hpp"
 
 namespace orvo::ui {
 std::string worktree_label(const std::filesystem::path& path) {
-  const std::optional<std::string_view> name = core::file_name(path);
-  if (name && sys::is_valid_utf8(*name)) {
-    return std::string(*name);
-  }
-  return "?";
+  return std::string(core::utf8_file_name(path).value_or("?"));
 }
 
 SidebarModel SidebarModel::from_snapshot(core::RuntimeSnapshot snapshot) {

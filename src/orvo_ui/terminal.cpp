@@ -25,6 +25,7 @@
 #include <vector>
 
 #include "orvo_sys/os_error.hpp"
+#include "orvo_sys/text.hpp"
 
 namespace orvo::ui {
 namespace {
@@ -269,49 +270,18 @@ attr_t attributes_of(Modifier modifier) {
   };
   attr_t attrs = A_NORMAL;
   for (const auto& [flag, attr] : kAttributes) {
-    if ((modifier & flag) != Modifier::None) {
+    if (contains(modifier, flag)) {
       attrs |= attr;
     }
   }
   return attrs;
 }
 
-// Decodes one UTF-8 character at the front of `text`; invalid bytes give U+FFFD.
-char32_t next_code_point(std::string_view& text) {
-  const auto lead = static_cast<unsigned char>(text[0]);
-  std::size_t length = 1;
-  char32_t cp = lead;
-  if (lead >= 0xF0 && lead <= 0xF4) {
-    length = 4;
-    cp = lead & 0x07;
-  } else if (lead >= 0xE0) {
-    length = 3;
-    cp = lead & 0x0F;
-  } else if (lead >= 0xC2 && lead < 0xE0) {
-    length = 2;
-    cp = lead & 0x1F;
-  } else if (lead >= 0x80) {
-    text.remove_prefix(1);
-    return U'\uFFFD';
-  }
-  if (text.size() < length) {
-    text.remove_prefix(text.size());
-    return U'\uFFFD';
-  }
-  for (std::size_t i = 1; i < length; ++i) {
-    const auto byte = static_cast<unsigned char>(text[i]);
-    if ((byte & 0xC0) != 0x80) {
-      text.remove_prefix(i);
-      return U'\uFFFD';
-    }
-    cp = (cp << 6) | (byte & 0x3F);
-  }
-  text.remove_prefix(length);
-  const bool overlong = (length == 3 && cp < 0x800) || (length == 4 && cp < 0x10000);
-  if (overlong || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
-    return U'\uFFFD';
-  }
-  return cp;
+// The character at the front of `text`, which it moves past; U+FFFD for invalid bytes.
+char32_t take_char(std::string_view& text) {
+  const sys::Utf8Char c = sys::decode_utf8(text);
+  text.remove_prefix(c.length);
+  return c.code;
 }
 
 static_assert(kMarksPerCell + 1 == CCHARW_MAX,
@@ -326,24 +296,24 @@ int symbol_to_wide(std::string_view symbol, std::array<wchar_t, CCHARW_MAX + 1>&
   if (symbol.empty()) {
     out[n++] = L' ';
   } else {
-    const auto base = static_cast<wchar_t>(next_code_point(symbol));
-    width = wcwidth(base);
+    const char32_t base = take_char(symbol);
+    width = sys::char_width(base);
     if (width < 0) {
       out[n++] = L'\uFFFD';
       width = 1;
     } else if (width == 0) {
       out[n++] = L' ';
-      out[n++] = base;
+      out[n++] = static_cast<wchar_t>(base);
       width = 1;
     } else {
-      out[n++] = base;
+      out[n++] = static_cast<wchar_t>(base);
     }
     while (!symbol.empty() && n < CCHARW_MAX) {
-      const auto mark = static_cast<wchar_t>(next_code_point(symbol));
-      if (wcwidth(mark) != 0) {
+      const char32_t mark = take_char(symbol);
+      if (sys::char_width(mark) != 0) {
         break;
       }
-      out[n++] = mark;
+      out[n++] = static_cast<wchar_t>(mark);
     }
   }
   out[n] = L'\0';

@@ -8,7 +8,6 @@
 namespace orvo::ui {
 namespace {
 
-constexpr std::string_view kReplacement = "\xEF\xBF\xBD";
 constexpr std::uint16_t kMaxCoordinate = UINT16_MAX;
 
 // One drawable unit: a character with the zero-width marks after it, and its width in cells.
@@ -29,7 +28,7 @@ class GraphemeReader {
       const sys::Utf8Char d = sys::decode_utf8(text_.substr(pos_));
       pos_ += d.length;
       if (!d.valid) {
-        out = {kReplacement, 1};
+        out = {sys::kReplacementCharacter, 1};
         return true;
       }
       const int width = sys::char_width(d.code);
@@ -342,14 +341,8 @@ std::vector<Rect> split(Rect area, Direction direction,
 
 std::vector<Line> text_lines(std::string_view text, Style style) {
   std::vector<Line> lines;
-  while (!text.empty()) {
-    const std::size_t end = std::min(text.find('\n'), text.size());
-    std::string_view line = text.substr(0, end);
-    if (line.ends_with('\r') && end < text.size()) {
-      line.remove_suffix(1);
-    }
+  for (const std::string_view line : sys::split_lines(text)) {
     lines.emplace_back(std::string(line), style);
-    text.remove_prefix(std::min(end + 1, text.size()));
   }
   return lines;
 }

@@ -8,6 +8,8 @@
 #include <utility>
 #include <vector>
 
+#include "orvo_ui/flags.hpp"
+
 namespace orvo::ui {
 
 // A colour as the drawing code names it; `Reset` is the terminal's default.
@@ -62,15 +64,8 @@ enum class Modifier : std::uint16_t {
   Reversed = 1u << 4,
 };
 
-constexpr Modifier operator|(Modifier a, Modifier b) {
-  return static_cast<Modifier>(static_cast<std::uint16_t>(a) | static_cast<std::uint16_t>(b));
-}
-constexpr Modifier operator&(Modifier a, Modifier b) {
-  return static_cast<Modifier>(static_cast<std::uint16_t>(a) & static_cast<std::uint16_t>(b));
-}
-constexpr Modifier operator~(Modifier a) {
-  return static_cast<Modifier>(~static_cast<std::uint16_t>(a));
-}
+template <>
+inline constexpr bool kIsFlagSet<Modifier> = true;
 
 // A style patch: unset colours leave the cell's colour alone; `add` is OR-ed in, `sub` removed.
 struct Style {

@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <cstdlib>
 #include <filesystem>
 #include <memory>
 #include <sstream>
@@ -43,12 +42,11 @@ class DialogE2eTest : public testing::Test {
 
   // Starts orvo on `repo_` and waits for its project row.
   void start() {
-    const char* path = std::getenv("PATH");
     TmuxOptions options;
     options.width = 100;
     options.height = 30;
     options.home = home();
-    options.env = {{"PATH", bin().string() + ":" + (path ? path : "/usr/bin:/bin")}};
+    options.env = {{"PATH", search_path_with(bin())}};
     tui_ =
         std::make_unique<Tmux>(std::vector<std::string>{ORVO_EXE, repo_.path().string()}, options);
     ASSERT_TRUE(tui_->wait_for_text("▼ proj")) << tui_->capture();

@@ -1,7 +1,6 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -10,6 +9,7 @@
 #include <thread>
 
 #include "e2e/run_orvo.hpp"
+#include "orvo_sys/process.hpp"
 #include "support/git_repo.hpp"
 #include "support/temp_dir.hpp"
 
@@ -25,32 +25,19 @@ constexpr const char* kEmptyListing =
 // standard error into `err_file` and SIGPIPE at its default; gives the wait status.
 int dump_into(const std::filesystem::path& home, int stdout_fd,
               const std::filesystem::path& err_file) {
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_adddup2(&actions, stdout_fd, STDOUT_FILENO);
-  posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, err_file.c_str(),
-                                   O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  posix_spawnattr_t attr;
-  posix_spawnattr_init(&attr);
-  sigset_t pipe_signal;
-  sigemptyset(&pipe_signal);
-  sigaddset(&pipe_signal, SIGPIPE);
-  posix_spawnattr_setsigdefault(&attr, &pipe_signal);
-  posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGDEF);
-  const std::string home_var = "HOME=" + home.string();
-  const char* const argv[] = {"env",         "-u",     "RUST_LOG",  "-u",
-                              "NO_COLOR",    "-u",     "ORVO_DUMP", home_var.c_str(),
-                              "ORVO_DUMP=1", ORVO_EXE, nullptr};
-  pid_t pid = 0;
-  const int spawned =
-      posix_spawnp(&pid, "env", &actions, &attr, const_cast<char* const*>(argv), environ);
-  posix_spawn_file_actions_destroy(&actions);
-  posix_spawnattr_destroy(&attr);
-  int status = -1;
-  if (spawned != 0 || waitpid(pid, &status, 0) != pid) {
+  const int err_fd = open(err_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  if (err_fd < 0) {
     return -1;
   }
-  return status;
+  const auto status =
+      sys::spawn_and_wait({.program = "env",
+                           .args = {"-u", "RUST_LOG", "-u", "NO_COLOR", "-u", "ORVO_DUMP",
+                                    "HOME=" + home.string(), "ORVO_DUMP=1", ORVO_EXE},
+                           .cwd = {},
+                           .env = {}},
+                          {.out = stdout_fd, .err = err_fd});
+  close(err_fd);
+  return status ? status->raw : -1;
 }
 
 // A home folder and a repository "proj" with an origin, a linked worktree and a detached one.

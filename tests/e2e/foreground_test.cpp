@@ -6,25 +6,20 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
-#include <cstdlib>
 #include <filesystem>
-#include <sstream>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include <fmt/format.h>
 
 #include "e2e/run_orvo.hpp"
 #include "support/git_repo.hpp"
+#include "support/shell_restored.hpp"
 #include "support/temp_dir.hpp"
 #include "support/tmux.hpp"
 
 namespace orvo::test {
 namespace {
-
-using namespace std::chrono_literals;
 
 // A home, a repository "proj" with a linked worktree "feat", and two fake programs, `editor`
 // and `agent`, that record their working directory, arguments and which of their standard
@@ -74,9 +69,7 @@ class ForegroundTest : public testing::Test {
     TmuxOptions options;
     options.width = 120;
     options.home = home();
-    const char* path = std::getenv("PATH");
-    options.env = {{"PATH", bin().string() + ":" + (path != nullptr ? path : "/usr/bin:/bin")},
-                   {"PS1", "$ "}};
+    options.env = {{"PATH", search_path_with(bin())}, {"PS1", "$ "}};
     return options;
   }
 
@@ -104,17 +97,7 @@ class ForegroundTest : public testing::Test {
               "echo \"orvo-exit=${PIPESTATUS[0]} modes=$([ \"$before\" = \"$(stty -g)\" ] && echo "
               "same)\"");
     ASSERT_TRUE(tmux.wait_for_text("orvo-exit=0 modes=same")) << tmux.capture();
-    EXPECT_EQ(tmux.query("#{alternate_on}"), "0");
-    EXPECT_EQ(tmux.query("#{cursor_flag}"), "1");
-  }
-
-  // The process id of Orvo: the one child of the pane's shell.
-  static pid_t orvo_pid(const Tmux& tmux) {
-    const pid_t shell = tmux.pane_pid();
-    std::istringstream children(read_file(fmt::format("/proc/{0}/task/{0}/children", shell)));
-    pid_t pid = 0;
-    children >> pid;
-    return pid;
+    expect_shell_terminal_modes(tmux);
   }
 
   TempDir tmp_;
@@ -149,15 +132,13 @@ TEST_F(ForegroundTest, TheEditorAndTheAgentHaveTheTerminalThroughAStopAndContinu
     tmux.send_keys({"C-z"});
     ASSERT_TRUE(tmux.wait_for_text("Stopped")) << tmux.capture();
     type_line(tmux, "fg");
-    std::this_thread::sleep_for(300ms);
+    tmux.send_text("hello");
+    tmux.send_keys({"Enter"});
+    EXPECT_TRUE(tmux.wait_for_text(std::string(child.name) + "-read: hello")) << tmux.capture();
     EXPECT_EQ(tmux.capture().find("j/k move"), std::string::npos)
         << "nothing is drawn over the child:\n"
         << tmux.capture();
     EXPECT_EQ(tmux.query("#{alternate_on}"), "0");
-
-    tmux.send_text("hello");
-    tmux.send_keys({"Enter"});
-    EXPECT_TRUE(tmux.wait_for_text(std::string(child.name) + "-read: hello")) << tmux.capture();
     tmux.send_keys({"C-c"});
     EXPECT_TRUE(tmux.wait_for_text(std::string(child.name) + "-got-INT")) << tmux.capture();
     tmux.send_text("bye");
@@ -165,11 +146,15 @@ TEST_F(ForegroundTest, TheEditorAndTheAgentHaveTheTerminalThroughAStopAndContinu
     // Typed while the child still runs but no longer reads: never Orvo's.
     ASSERT_TRUE(tmux.wait_for_text(std::string(child.name) + "-read: bye")) << tmux.capture();
     tmux.send_keys({"d", "q"});
-    std::this_thread::sleep_for(200ms);
+    ASSERT_TRUE(tmux.wait_for_text(std::string(child.name) + "-read: bye\ndq"))
+        << "echoed: the terminal has them\n"
+        << tmux.capture();
     write_file(release(), "");
 
     ASSERT_TRUE(tmux.wait_for_text(std::string("  ·  ") + child.back)) << tmux.capture();
-    std::this_thread::sleep_for(200ms);
+    // A key typed now moves the cursor: no dialog of the keys typed for the child takes it.
+    tmux.send_keys({"k"});
+    ASSERT_TRUE(tmux.wait_for_text("›   proj  [main] main")) << tmux.capture();
     EXPECT_EQ(tmux.capture().find("Confirm Delete"), std::string::npos) << tmux.capture();
     quit_orvo(tmux);
   }
@@ -194,8 +179,7 @@ TEST_F(ForegroundTest, AStopWhileTheScreenIsUpGivesTheShellItsScreenUntilFg) {
     ASSERT_EQ(kill(orvo_pid(tmux), c.sig), 0);
     ASSERT_TRUE(tmux.wait_for_text("Stopped")) << tmux.capture();
     if (c.leaves_screen) {
-      EXPECT_EQ(tmux.query("#{alternate_on}"), "0");
-      EXPECT_EQ(tmux.query("#{cursor_flag}"), "1");
+      expect_shell_terminal_modes(tmux);
     }
     tmux.send_text("fg");
     tmux.send_keys({"Enter"});

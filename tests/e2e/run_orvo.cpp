@@ -1,6 +1,10 @@
 #include "e2e/run_orvo.hpp"
 
+#include <cstdlib>
+#include <sstream>
 #include <stdexcept>
+
+#include <fmt/format.h>
 
 namespace orvo::test {
 
@@ -8,9 +12,9 @@ sys::Output run_orvo(const std::filesystem::path& home,
                      const std::vector<std::pair<std::string, std::string>>& env,
                      const std::vector<std::string>& args) {
   sys::Command cmd;
-  cmd.program = "setsid";
-  cmd.args = {
-      "-w", "env", "-u", "RUST_LOG", "-u", "NO_COLOR", "-u", "ORVO_DUMP", "HOME=" + home.string()};
+  cmd.program = "env";
+  cmd.args = {"-u", "RUST_LOG", "-u", "NO_COLOR", "-u", "ORVO_DUMP", "HOME=" + home.string()};
+  cmd.new_session = true;
   for (const auto& [name, value] : env) {
     cmd.args.push_back(name + "=" + value);
   }
@@ -25,6 +29,19 @@ sys::Output run_orvo(const std::filesystem::path& home,
 
 std::filesystem::path state_file(const std::filesystem::path& home) {
   return home / "Library" / "Application Support" / "orvo" / "state.json";
+}
+
+std::string search_path_with(const std::filesystem::path& dir) {
+  const char* path = std::getenv("PATH");
+  return dir.string() + ":" + (path != nullptr ? path : "/usr/bin:/bin");
+}
+
+pid_t orvo_pid(const Tmux& tmux) {
+  const pid_t shell = tmux.pane_pid();
+  std::istringstream children(read_file(fmt::format("/proc/{0}/task/{0}/children", shell)));
+  pid_t pid = 0;
+  children >> pid;
+  return pid;
 }
 
 }  // namespace orvo::test

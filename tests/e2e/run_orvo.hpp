@@ -1,11 +1,14 @@
 #pragma once
 
+#include <sys/types.h>
+
 #include <filesystem>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "orvo_sys/process.hpp"
+#include "support/tmux.hpp"
 
 namespace orvo::test {
 
@@ -18,5 +21,11 @@ namespace orvo::test {
 
 // The state file under `home`.
 [[nodiscard]] std::filesystem::path state_file(const std::filesystem::path& home);
+
+// The search path of the test process with `dir`, a folder of fake programs, in front.
+[[nodiscard]] std::string search_path_with(const std::filesystem::path& dir);
+
+// The process id of Orvo started by the shell in the pane of `tmux`: the shell's one child.
+[[nodiscard]] pid_t orvo_pid(const Tmux& tmux);
 
 }  // namespace orvo::test

@@ -5,31 +5,30 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
-#include <cstdlib>
 #include <filesystem>
 #include <sstream>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include <fmt/format.h>
 
 #include "e2e/run_orvo.hpp"
+#include "orvo_sys/text.hpp"
 #include "support/git_repo.hpp"
+#include "support/idle_output.hpp"
+#include "support/shell_restored.hpp"
 #include "support/temp_dir.hpp"
 #include "support/tmux.hpp"
 
 namespace orvo::test {
 namespace {
 
-using namespace std::chrono_literals;
-
 // `text` followed by blanks up to `cells` cells; every character of it takes one cell.
 std::string pad(const std::string& text, std::size_t cells) {
   std::size_t width = 0;
-  for (const char c : text) {
-    width += (static_cast<unsigned char>(c) & 0xC0) != 0x80 ? 1 : 0;
+  for (std::string_view rest = text; !rest.empty();
+       rest.remove_prefix(sys::decode_utf8(rest).length)) {
+    ++width;
   }
   return width < cells ? text + std::string(cells - width, ' ') : text;
 }
@@ -105,39 +104,20 @@ class TuiTest : public testing::Test {
                            (bin() / "editor").string(), pi_bin));
   }
 
-  // Orvo on the repository, run from a shell that afterwards reports on its own screen whether
-  // the terminal modes came back as they were and how Orvo ended; the shell then stays.
+  // Orvo on the repository, run from a shell that afterwards reports on its own screen how Orvo
+  // left the terminal and how it ended.
   [[nodiscard]] Tmux start(std::uint16_t width = 80, std::uint16_t height = 24) const {
-    const std::string line =
-        "before=$(stty -g); echo shell-screen; \"$0\" \"$@\"; status=$?; "
-        "[ \"$before\" = \"$(stty -g)\" ] && echo tty-modes-restored; "
-        "echo orvo-exit=$status; exec sleep 600";
     TmuxOptions options;
     options.width = width;
     options.height = height;
     options.home = home();
-    const char* path = std::getenv("PATH");
-    options.env = {{"PATH", bin().string() + ":" + (path != nullptr ? path : "/usr/bin:/bin")}};
-    return Tmux({"sh", "-c", line, ORVO_EXE, repo_.path().string()}, options);
+    options.env = {{"PATH", search_path_with(bin())}};
+    return Tmux(in_reporting_shell({ORVO_EXE, repo_.path().string()}), options);
   }
 
-  // The process id of Orvo: the one child of the pane's shell.
-  static pid_t orvo_pid(const Tmux& tmux) {
-    const pid_t shell = tmux.pane_pid();
-    std::istringstream children(read_file(fmt::format("/proc/{0}/task/{0}/children", shell)));
-    pid_t pid = 0;
-    children >> pid;
-    return pid;
-  }
-
-  static void expect_shell_restored(const Tmux& tmux, int status) {
-    ASSERT_TRUE(tmux.wait_for_text("orvo-exit=" + std::to_string(status))) << tmux.capture();
-    const std::string screen = tmux.capture();
-    EXPECT_NE(screen.find("shell-screen"), std::string::npos) << screen;
-    EXPECT_NE(screen.find("tty-modes-restored"), std::string::npos) << screen;
-    EXPECT_EQ(screen.find("Orvo · worktree agent shell"), std::string::npos) << screen;
-    EXPECT_EQ(tmux.query("#{alternate_on}"), "0");
-    EXPECT_EQ(tmux.query("#{cursor_flag}"), "1");
+  // Orvo ended with `status` and gave the shell its screen and modes back.
+  static void expect_orvo_ended(const Tmux& tmux, int status) {
+    expect_shell_restored(tmux, status, "Orvo · worktree agent shell");
   }
 
   TempDir tmp_;
@@ -195,19 +175,15 @@ TEST_F(TuiTest, BrowsesRefreshesOpensTheEditorFollowsAResizeAndQuits) {
             "del-wt · r refresh ·");
 
   tmux.send_keys({"q"});
-  expect_shell_restored(tmux, 0);
+  expect_orvo_ended(tmux, 0);
 }
 
 TEST_F(TuiTest, AnIdleInterfaceWritesNothing) {
   Tmux tmux = start();
   ASSERT_TRUE(tmux.wait_for_text("j/k move")) << tmux.capture();
-  std::this_thread::sleep_for(200ms);
-  tmux.record_output(tmp_ / "idle");
-  std::this_thread::sleep_for(800ms);  // ten turns of the loop
-  tmux.stop_recording_output();
-  EXPECT_EQ(read_file(tmp_ / "idle"), "");
+  EXPECT_EQ(output_while_idle(tmux, tmp_ / "output", "j", box_row("›   feat  [feat]", 80)), "");
   tmux.send_keys({"q"});
-  expect_shell_restored(tmux, 0);
+  expect_orvo_ended(tmux, 0);
 }
 
 TEST_F(TuiTest, TerminationSignalsRestoreTheTerminal) {
@@ -218,7 +194,7 @@ TEST_F(TuiTest, TerminationSignalsRestoreTheTerminal) {
     const pid_t pid = orvo_pid(tmux);
     ASSERT_GT(pid, 0);
     ASSERT_EQ(kill(pid, sig), 0);
-    expect_shell_restored(tmux, 128 + sig);
+    expect_orvo_ended(tmux, 128 + sig);
   }
 }
 
@@ -231,17 +207,19 @@ TEST_F(TuiTest, AgentKeyRunsTheAgentInTheForegroundAndDropsKeysTypedMeanwhile) {
   EXPECT_NE(agent_screen.find("—— Orvo · Pi @ " + feat().string() + " ——\n\nagent-running"),
             std::string::npos)
       << agent_screen;
-  EXPECT_EQ(tmux.query("#{alternate_on}"), "0");
-  EXPECT_EQ(tmux.query("#{cursor_flag}"), "1");
+  expect_shell_terminal_modes(tmux);
   // Typed for the agent, which does not read them: they must not delete the worktree.
   tmux.send_keys({"d", "y"});
-  std::this_thread::sleep_for(300ms);
+  ASSERT_TRUE(tmux.wait_for_text("agent-running\ndy")) << "echoed: the terminal has them\n"
+                                                       << tmux.capture();
   write_file(calls() / "release", "");
 
   ASSERT_TRUE(tmux.wait_for_text("ctx " + feat().string() + "  ·  Pi exited (exit status: 3)"))
       << tmux.capture();
   EXPECT_TRUE(tmux.wait_for_text(box_row("›   feat  [feat]", 160))) << tmux.capture();
-  std::this_thread::sleep_for(300ms);
+  // A key typed now moves the cursor: no dialog of the keys typed for the agent takes it.
+  tmux.send_keys({"k"});
+  ASSERT_TRUE(tmux.wait_for_text(box_row("›   proj  [main] main", 160))) << tmux.capture();
   const std::string back = tmux.capture();
   EXPECT_EQ(back.find("Confirm Delete"), std::string::npos) << back;
   EXPECT_TRUE(std::filesystem::exists(feat()));
@@ -256,7 +234,7 @@ TEST_F(TuiTest, AgentKeyRunsTheAgentInTheForegroundAndDropsKeysTypedMeanwhile) {
       "-e\ntell application \"Terminal\" to do script \"cd '" + feat().string() + "' && 'pi'\"\n");
 
   tmux.send_keys({"q"});
-  expect_shell_restored(tmux, 0);
+  expect_orvo_ended(tmux, 0);
 }
 
 TEST_F(TuiTest, AnAgentThatCannotStartIsAStatusMessage) {
@@ -282,7 +260,7 @@ TEST_F(TuiTest, AnAgentThatCannotStartIsAStatusMessage) {
         << tmux.capture();
     EXPECT_FALSE(std::filesystem::exists(calls() / "pi"));
     tmux.send_keys({"q"});
-    expect_shell_restored(tmux, 0);
+    expect_orvo_ended(tmux, 0);
   }
 }
 
@@ -296,7 +274,7 @@ TEST_F(TuiTest, AKeyWhoseCommandFailsEndsTheInterfaceWithItsError) {
   tmux.send_keys({"b"});
   ASSERT_TRUE(tmux.wait_for_text("Quick Base")) << tmux.capture();
   tmux.send_keys({"Enter"});
-  expect_shell_restored(tmux, 1);
+  expect_orvo_ended(tmux, 1);
   EXPECT_NE(tmux.capture().find("Error: io: "), std::string::npos) << tmux.capture();
 }
 

@@ -48,6 +48,12 @@ TEST(FileName, IsTheLastComponentWhenItIsAName) {
   }
 }
 
+TEST(Utf8FileName, IsTheFileNameWhenItIsValidUtf8) {
+  EXPECT_EQ(utf8_file_name("/w/caf\xC3\xA9/"), "caf\xC3\xA9");
+  EXPECT_EQ(utf8_file_name("/w/\xFF"), std::nullopt);
+  EXPECT_EQ(utf8_file_name("/w/.."), std::nullopt);
+}
+
 TEST(PathDisplay, ReplacesInvalidBytes) {
   EXPECT_EQ(display("/tmp/caf\xC3\xA9"), "/tmp/caf\xC3\xA9");
   EXPECT_EQ(display("/tmp/\xFF"

@@ -4,7 +4,7 @@
 #include <variant>
 #include <vector>
 
-#include "orvo_runtime/app.hpp"
+#include "orvo_runtime/events.hpp"
 
 namespace orvo::runtime {
 namespace {
@@ -59,27 +59,6 @@ TEST(EventSender, ForgetsReceiversThatAreGone) {
   { EventReceiver gone = sender.subscribe(); }
   EXPECT_FALSE(sender.has_receivers());
   sender.send(toast("nobody"));
-}
-
-TEST(ShellEscape, QuotesTheTextAsOneShellWord) {
-  struct Case {
-    std::string_view in;
-    std::string_view out;
-  };
-  const Case cases[] = {
-      {"", "''"},
-      {"it's", R"('it'\''s')"},
-      {"a b", "'a b'"},
-      {R"(say "hi")", R"('say "hi"')"},
-      {R"(back\slash $HOME)", R"('back\slash $HOME')"},
-      {"line\nbreak", "'line\nbreak'"},
-      {"''", R"(''\'''\''')"},
-      {"caf\u00e9 \u2019", "'caf\u00e9 \u2019'"},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.in);
-    EXPECT_EQ(shell_escape(c.in), c.out);
-  }
 }
 
 }  // namespace

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "runtime_fixture.hpp"
+#include "support/runtime_fixture.hpp"
 
 namespace orvo::runtime {
 namespace {

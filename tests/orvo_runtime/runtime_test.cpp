@@ -10,7 +10,8 @@
 
 #include "orvo_core/log.hpp"
 #include "orvo_store/store.hpp"
-#include "runtime_fixture.hpp"
+#include "support/runtime_fixture.hpp"
+#include "support/stderr_capture.hpp"
 
 namespace orvo::runtime {
 namespace {
@@ -211,7 +212,7 @@ TEST_F(RuntimeTest, BootstrapRefreshesEachProjectLogsFailuresAndBroadcastsOnce) 
   last.add_worktree(tmp / "wt" / "c", "c");
   std::filesystem::remove_all(gone.path());
 
-  StderrCapture captured;
+  test::StderrCapture captured;
   ASSERT_TRUE(rt().handle(Bootstrap{}));
   EXPECT_THAT(events(), ElementsAre("ProjectsChanged"));
   EXPECT_EQ(project(a).worktrees.size(), 2U);
@@ -276,7 +277,7 @@ TEST_F(RuntimeTest, RefreshWithAStateFileDamagedMeanwhileKeepsWhatWasReadAndWarn
   test::GitRepo repo(tmp / "proj");
   add(repo);
   test::write_file(state_file(), "{");
-  StderrCapture captured;
+  test::StderrCapture captured;
   ASSERT_TRUE(rt().handle(Bootstrap{}));
   EXPECT_EQ(rt().snapshot().projects.size(), 1U);
   EXPECT_THAT(captured.text(),

@@ -1,13 +1,12 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <filesystem>
 #include <string>
-#include <thread>
+#include <string_view>
 #include <vector>
 
-#include "runtime_fixture.hpp"
+#include "support/runtime_fixture.hpp"
 
 namespace orvo::runtime {
 namespace {
@@ -53,6 +52,27 @@ TEST(StartPiScript, TellsTerminalToChangeIntoTheWorktreeAndRunTheProgram) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     EXPECT_THAT(osascript_args(c.pi_bin, c.worktree), ElementsAre("-e", c.script));
+  }
+}
+
+TEST(ShellEscape, QuotesTheTextAsOneShellWord) {
+  struct Case {
+    std::string_view in;
+    std::string_view out;
+  };
+  const Case cases[] = {
+      {"", "''"},
+      {"it's", R"('it'\''s')"},
+      {"a b", "'a b'"},
+      {R"(say "hi")", R"('say "hi"')"},
+      {R"(back\slash $HOME)", R"('back\slash $HOME')"},
+      {"line\nbreak", "'line\nbreak'"},
+      {"''", R"(''\'''\''')"},
+      {"caf\u00e9 \u2019", "'caf\u00e9 \u2019'"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.in);
+    EXPECT_EQ(shell_escape(c.in), c.out);
   }
 }
 
@@ -115,8 +135,7 @@ TEST_F(RuntimeTest, StartPiForAnUnknownProjectDoesNothing) {
   EXPECT_EQ(started.error().message(), "project not found");
   EXPECT_THAT(events(), IsEmpty());
   EXPECT_THAT(project(id).sessions, IsEmpty());
-  std::this_thread::sleep_for(std::chrono::milliseconds(200));
-  EXPECT_EQ(osascript_call_count(), 0U);
+  EXPECT_EQ(osascript_calls_before_marker(id), 0U);
 }
 
 }  // namespace

@@ -9,7 +9,8 @@
 #include <fmt/format.h>
 
 #include "orvo_core/log.hpp"
-#include "runtime_fixture.hpp"
+#include "support/runtime_fixture.hpp"
+#include "support/stderr_capture.hpp"
 
 namespace orvo::runtime {
 namespace {
@@ -41,7 +42,7 @@ TEST_F(RuntimeTest, CreateWorktreeMakesTheBranchRefreshesFocusesAndReports) {
   const core::ProjectId id = add(repo);
   const std::string stored = read_if_exists(state_file());
 
-  StderrCapture captured;
+  test::StderrCapture captured;
   ASSERT_TRUE(rt().handle(CreateWorktree{"feat/x", std::nullopt, id, false}));
   const std::filesystem::path created = tmp / "worktrees" / "proj" / "feat-x";
   EXPECT_THAT(events(), ElementsAre("Progress Creating $TMP/worktrees/proj/feat-x from main\u2026 "
@@ -200,7 +201,7 @@ TEST(CreateWorktreeFailure, StopsAtTheFailingStepAndLeavesTheEarlierOnes) {
     EXPECT_THAT(cached_paths(s, id), ElementsAre("$TMP/proj"));
     EXPECT_EQ(s.rt().snapshot().focus.path, focus_before.path);
     EXPECT_EQ(s.rt().snapshot().focus.project_id, focus_before.project_id);
-    EXPECT_EQ(s.osascript_call_count(), 0U);
+    EXPECT_EQ(s.osascript_calls_before_marker(id), 0U);
   }
 }
 

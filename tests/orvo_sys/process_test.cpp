@@ -165,6 +165,22 @@ TEST(SpawnAndWait, GivesTheChildTheStreamsItIsHanded) {
   EXPECT_EQ(read_file(tmp / "err"), "oops\n");
 }
 
+TEST(SpawnAndWait, GivesTheNullDeviceAndASessionOfItsOwnWhenAsked) {
+  TempDir tmp;
+  const std::string script =
+      "fds=$(readlink /proc/$$/fd/0 /proc/$$/fd/1 /proc/$$/fd/2); echo \"$fds\" > streams; "
+      "[ \"$(cut -d ' ' -f 6 /proc/$$/stat)\" = $$ ] && echo leader >> streams; exit 0";
+  const StdStreams null{StdStreams::kNullDevice, StdStreams::kNullDevice, StdStreams::kNullDevice};
+  const std::string streams = "/dev/null\n/dev/null\n/dev/null\n";
+  for (const bool new_session : {false, true}) {
+    SCOPED_TRACE(new_session);
+    const auto status = spawn_and_wait({"sh", {"-c", script}, tmp.path(), {}, new_session}, null);
+    ASSERT_TRUE(status) << status.error().message();
+    EXPECT_TRUE(status->success());
+    EXPECT_EQ(read_file(tmp / "streams"), new_session ? streams + "leader\n" : streams);
+  }
+}
+
 TEST(SpawnDetached, ReturnsAtOnceAndReapsTheChildWhenItEnds) {
   TempDir tmp;
   // The child waits for a file that the test creates only after the call has returned.

@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+#include <string_view>
+#include <vector>
+
 namespace orvo::sys {
 namespace {
 
@@ -44,6 +48,72 @@ TEST(LossyUtf8, ReplacesEachMaximalInvalidSubsequenceOnce) {
   }
 }
 
+TEST(LastCharStart, StepsBackOverAtMostThreeContinuationBytes) {
+  struct Case {
+    std::string text;
+    std::size_t start;
+  };
+  const Case cases[] = {
+      {"", 0},          {"ab", 1},
+      {"a\xC3\xA9", 1}, {"a\xF0\x9F\x98\x80", 1},
+      {"\xE2\x96", 0},  {"ab\x80\x80\x80\x80", 2},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::PrintToString(c.text));
+    EXPECT_EQ(last_char_start(c.text), c.start);
+  }
+}
+
+TEST(CharacterClasses, SortScalarValuesControlsAndWhiteSpace) {
+  struct Case {
+    char32_t code;
+    bool scalar;
+    bool control;
+    bool white_space;
+  };
+  const Case cases[] = {
+      {U'a', true, false, false},     {0x00, true, true, false},       {0x09, true, true, true},
+      {0x0D, true, true, true},       {0x1F, true, true, false},       {0x20, true, false, true},
+      {0x7F, true, true, false},      {0x85, true, true, true},        {0x9F, true, true, false},
+      {0xA0, true, false, true},      {0x1680, true, false, true},     {0x200A, true, false, true},
+      {0x200B, true, false, false},   {0x2028, true, false, true},     {0x202F, true, false, true},
+      {0x205F, true, false, true},    {0x3000, true, false, true},     {0xD7FF, true, false, false},
+      {0xD800, false, false, false},  {0xDFFF, false, false, false},   {0xE000, true, false, false},
+      {0x10FFFF, true, false, false}, {0x110000, false, false, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(static_cast<unsigned>(c.code));
+    EXPECT_EQ(is_scalar_value(c.code), c.scalar);
+    EXPECT_EQ(is_control(c.code), c.control);
+    EXPECT_EQ(is_white_space(c.code), c.white_space);
+  }
+}
+
+TEST(IsValidUtf8, FindsAnInvalidSequenceAnywhereInALongAsciiText) {
+  struct Case {
+    std::string bytes;
+    bool valid;
+  };
+  const Case cases[] = {
+      {"\xC3\xA9", true},
+      {"\xF0\x9F\x98\x80", true},
+      {"\xFF", false},
+      {"\x80", false},
+      {"\xE2\x96", false},
+      {"\xED\xA0\x80", false},
+      {"\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9\xC3", false},
+  };
+  for (const Case& c : cases) {
+    for (std::size_t before = 0; before <= 17; ++before) {
+      for (const std::size_t after : {0, 1, 7, 8, 9, 16}) {
+        const std::string text = std::string(before, 'a') + c.bytes + std::string(after, 'z');
+        SCOPED_TRACE(text);
+        EXPECT_EQ(is_valid_utf8(text), c.valid);
+      }
+    }
+  }
+}
+
 TEST(TrimWhiteSpace, RemovesUnicodeOrAsciiWhiteSpaceAtBothEnds) {
   struct Case {
     std::string text;
@@ -68,6 +138,55 @@ TEST(TrimWhiteSpace, RemovesUnicodeOrAsciiWhiteSpaceAtBothEnds) {
     SCOPED_TRACE(c.text);
     EXPECT_EQ(trim_white_space(c.text), c.trimmed);
     EXPECT_EQ(trim_ascii_white_space(c.text), c.ascii_trimmed);
+  }
+}
+
+TEST(TrimStartIf, DropsLeadingCharactersThatMatch) {
+  const auto colon_or_blank = [](char32_t c) { return c == ':' || is_white_space(c); };
+  EXPECT_EQ(trim_start_if(" :\xE3\x80\x80:30 ", colon_or_blank), "30 ");
+  EXPECT_EQ(trim_start_if("\xC2\xA0x", is_white_space), "x");
+  EXPECT_EQ(trim_start_if("::", colon_or_blank), "");
+  EXPECT_EQ(trim_start_if(" \xFF ", is_white_space), "\xFF ");
+}
+
+TEST(SplitLines, SplitsAtLineFeeds) {
+  struct Case {
+    std::string text;
+    std::vector<std::string_view> lines;
+  };
+  const Case cases[] = {
+      {"", {}},
+      {"one", {"one"}},
+      {"a\nb", {"a", "b"}},
+      {"a\r\nb\r\n", {"a", "b"}},
+      {"a\n\nb", {"a", "", "b"}},
+      {"\n", {""}},
+      {"a\r", {"a\r"}},
+      {"a\r\r\nb", {"a\r", "b"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::PrintToString(c.text));
+    EXPECT_EQ(split_lines(c.text), c.lines);
+  }
+}
+
+TEST(PathNames, AreTheNonEmptyComponentsOtherThanDot) {
+  struct Case {
+    std::string path;
+    std::vector<std::string_view> names;
+  };
+  const Case cases[] = {
+      {"", {}},
+      {"/", {}},
+      {".", {}},
+      {"/a//b/", {"a", "b"}},
+      {"./a/./b/.", {"a", "b"}},
+      {"a/../.b", {"a", "..", ".b"}},
+      {"//x", {"x"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.path);
+    EXPECT_EQ(path_names(c.path), c.names);
   }
 }
 

@@ -6,8 +6,8 @@
 
 #include <fmt/format.h>
 
-#include "orvo_runtime/runtime_fixture.hpp"
 #include "orvo_ui/app.hpp"
+#include "support/runtime_fixture.hpp"
 
 namespace orvo::ui {
 namespace {
@@ -299,7 +299,7 @@ TEST_F(MainKeysTest, AgentKeyOnAProjectNoLongerStoredStillRunsInTheForeground) {
   const core::Result<KeyOutcome> outcome = app.handle_key(ch(U'p'));
   EXPECT_EQ(describe_outcome(outcome, sb_), "RunForeground $TMP/wt/feat");
   EXPECT_TRUE(app.toast.empty());
-  EXPECT_EQ(sb_.osascript_call_count(), 0u);
+  EXPECT_EQ(sb_.osascript_calls_before_marker(beta_id_), 0u);
 }
 
 TEST_F(MainKeysTest, RefreshListsNewWorktreesAndPutsTheCursorBackOnTheFocus) {

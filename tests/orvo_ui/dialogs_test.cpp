@@ -10,11 +10,12 @@
 
 #include "orvo_core/log.hpp"
 #include "orvo_runtime/app.hpp"
-#include "orvo_runtime/runtime_fixture.hpp"
 #include "orvo_store/store.hpp"
 #include "orvo_ui/app.hpp"
 #include "orvo_ui/fixtures.hpp"
 #include "support/git_repo.hpp"
+#include "support/runtime_fixture.hpp"
+#include "support/stderr_capture.hpp"
 
 namespace orvo::ui {
 namespace {
@@ -249,7 +250,7 @@ TEST_F(DialogTest, ControlPCreatesWithoutAnyAgent) {
   EXPECT_EQ(app.current_worktree()->path, created);
   EXPECT_FALSE(app.foreground_path);
   EXPECT_TRUE(project(id).sessions.empty());
-  EXPECT_EQ(osascript_call_count(), 0u);
+  EXPECT_EQ(osascript_calls_before_marker(id), 0u);
 }
 
 TEST_F(DialogTest, CreatedWorktreeBehindASymbolicLinkGetsTheCursor) {
@@ -314,7 +315,7 @@ TEST_F(DialogTest, CreationThatCannotRunClosesTheDialogWithAMessage) {
   }
   EXPECT_EQ(local_branches(repo), "main\n");
   EXPECT_TRUE(project(id).sessions.empty());
-  EXPECT_EQ(osascript_call_count(), 0u);
+  EXPECT_EQ(osascript_calls_before_marker(id), 0u);
 }
 
 TEST_F(DialogTest, FailedCreationIsLoggedAsAnError) {
@@ -323,7 +324,7 @@ TEST_F(DialogTest, FailedCreationIsLoggedAsAnError) {
   const std::filesystem::path taken = tmp / "worktrees" / "proj" / "taken";
   std::filesystem::create_directories(taken);
   core::log::init("orvo_ui::app=error", false);
-  runtime::StderrCapture captured;
+  orvo::test::StderrCapture captured;
 
   app.modal = new_worktree(id, "taken", "main");
   ASSERT_TRUE(press(key(Kind::Enter)));

@@ -4,31 +4,24 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <regex>
 #include <string>
-#include <thread>
 
+#include "support/idle_output.hpp"
+#include "support/shell_restored.hpp"
 #include "support/temp_dir.hpp"
 #include "support/tmux.hpp"
 
 namespace orvo::test {
 namespace {
 
-using namespace std::chrono_literals;
-
 const std::string kProbe = ORVO_TERMINAL_PROBE;
 
-// Runs the probe from a shell that reports, on the shell's own screen, whether the terminal
-// modes came back as they were and how the probe ended; the shell then stays.
-std::vector<std::string> probe_in_shell(const std::vector<std::string>& probe_args = {}) {
-  std::string line =
-      "before=$(stty -g); echo shell-screen; \"$0\" \"$@\"; status=$?; "
-      "[ \"$before\" = \"$(stty -g)\" ] && echo tty-modes-restored; "
-      "echo probe-exit=$status; exec sleep 600";
-  std::vector<std::string> argv = {"sh", "-c", line, kProbe};
-  argv.insert(argv.end(), probe_args.begin(), probe_args.end());
-  return argv;
+// The probe with `args` run from a shell that reports how it left the terminal.
+std::vector<std::string> probe_in_shell(const std::vector<std::string>& args = {}) {
+  std::vector<std::string> program = {kProbe};
+  program.insert(program.end(), args.begin(), args.end());
+  return in_reporting_shell(program);
 }
 
 pid_t probe_pid(const Tmux& tmux) {
@@ -39,16 +32,8 @@ pid_t probe_pid(const Tmux& tmux) {
 }
 
 // The shell's screen is back with the modes it had, and the probe ended with `status`.
-void expect_shell_restored(const Tmux& tmux, int status) {
-  const std::string exit_line = "probe-exit=" + std::to_string(status);
-  ASSERT_TRUE(tmux.wait_for_text(exit_line)) << tmux.capture();
-  const std::string screen = tmux.capture();
-  EXPECT_NE(screen.find("shell-screen"), std::string::npos) << screen;
-  EXPECT_NE(screen.find("tty-modes-restored"), std::string::npos) << screen;
-  EXPECT_EQ(screen.find("probe pid="), std::string::npos) << screen;
-  EXPECT_EQ(tmux.query("#{alternate_on}"), "0");
-  EXPECT_EQ(tmux.query("#{cursor_flag}"), "1");
-  EXPECT_EQ(tmux.query("#{keypad_flag}"), "0");
+void expect_probe_ended(const Tmux& tmux, int status) {
+  expect_shell_restored(tmux, status, "probe pid=");
 }
 
 // Keys as tmux sends them, decoded with the terminal descriptions users run inside it.
@@ -145,7 +130,7 @@ TEST(TerminalProbe, QuittingOrExitingGivesTheShellItsScreenBack) {
     EXPECT_EQ(tmux.query("#{alternate_on}"), "1");
     EXPECT_EQ(tmux.query("#{cursor_flag}"), "0");
     tmux.send_keys({c.key});
-    expect_shell_restored(tmux, c.status);
+    expect_probe_ended(tmux, c.status);
   }
 }
 
@@ -165,14 +150,13 @@ TEST(TerminalProbe, SignalsEndingTheProgramRestoreTheTerminal) {
     if (c.crash) {
       // The signal goes on to the default action or the sanitizer's report; either way the
       // program fails.
-      ASSERT_TRUE(tmux.wait_for_text("probe-exit=")) << tmux.capture();
-      EXPECT_EQ(tmux.capture().find("probe-exit=0"), std::string::npos);
+      ASSERT_TRUE(tmux.wait_for_text("program-exit=")) << tmux.capture();
+      EXPECT_EQ(tmux.capture().find("program-exit=0"), std::string::npos);
       const std::string screen = tmux.capture();
       EXPECT_NE(screen.find("tty-modes-restored"), std::string::npos) << screen;
-      EXPECT_EQ(tmux.query("#{alternate_on}"), "0");
-      EXPECT_EQ(tmux.query("#{cursor_flag}"), "1");
+      expect_shell_terminal_modes(tmux);
     } else {
-      expect_shell_restored(tmux, 128 + c.sig);
+      expect_probe_ended(tmux, 128 + c.sig);
     }
   }
 }
@@ -181,7 +165,7 @@ TEST(TerminalProbe, AnUnknownTerminalTypeIsAnErrorWithTheTerminalUntouched) {
   TmuxOptions options;
   options.term = "orvo-no-such-terminal";
   Tmux tmux(probe_in_shell(), options);
-  ASSERT_TRUE(tmux.wait_for_text("probe-exit=1")) << tmux.capture();
+  ASSERT_TRUE(tmux.wait_for_text("program-exit=1")) << tmux.capture();
   const std::string screen = tmux.capture();
   EXPECT_NE(screen.find("Error: unknown terminal type \"orvo-no-such-terminal\""),
             std::string::npos)
@@ -193,18 +177,7 @@ TEST(TerminalProbe, AnIdleLoopWritesNothing) {
   TempDir dir;
   Tmux tmux({kProbe});
   ASSERT_TRUE(tmux.wait_for_text("last: -")) << tmux.capture();
-  std::this_thread::sleep_for(100ms);
-
-  tmux.record_output(dir / "idle");
-  std::this_thread::sleep_for(800ms);  // ten turns of the loop
-  tmux.stop_recording_output();
-  EXPECT_EQ(read_file(dir / "idle"), "");
-
-  tmux.record_output(dir / "key");
-  tmux.send_keys({"k"});
-  ASSERT_TRUE(tmux.wait_for_text("last: Char(k)")) << tmux.capture();
-  tmux.stop_recording_output();
-  EXPECT_NE(read_file(dir / "key"), "") << "the recording sees what is drawn";
+  EXPECT_EQ(output_while_idle(tmux, dir / "output", "k", "last: Char(k)"), "");
 }
 
 TEST(TerminalProbe, AForegroundChildGetsTheTerminalAndItsKeysStayWithIt) {
@@ -212,30 +185,27 @@ TEST(TerminalProbe, AForegroundChildGetsTheTerminalAndItsKeysStayWithIt) {
   ASSERT_TRUE(tmux.wait_for_text("probe pid=")) << tmux.capture();
   tmux.send_keys({"z"});
   ASSERT_TRUE(tmux.wait_for_text("child-running")) << tmux.capture();
-  EXPECT_EQ(tmux.query("#{alternate_on}"), "0");
-  EXPECT_EQ(tmux.query("#{cursor_flag}"), "1");
+  expect_shell_terminal_modes(tmux);
   tmux.send_keys({"d", "y"});  // typed for the child, which never reads them
+  ASSERT_TRUE(tmux.wait_for_text("child-running\ndy")) << "echoed: the terminal has them\n"
+                                                       << tmux.capture();
 
   ASSERT_TRUE(tmux.wait_for_text("child: exit 0")) << tmux.capture();
   EXPECT_EQ(tmux.query("#{alternate_on}"), "1");
-  std::this_thread::sleep_for(200ms);
-  EXPECT_NE(tmux.capture().find("keys:\n"), std::string::npos) << tmux.capture();
-
+  // A key typed now is the first the probe gets: those typed for the child never reach it.
   tmux.send_keys({"k"});
   ASSERT_TRUE(tmux.wait_for_text("last: Char(k)")) << tmux.capture();
   EXPECT_NE(tmux.capture().find("keys: Char(k)\n"), std::string::npos) << tmux.capture();
   tmux.send_keys({"q"});
-  expect_shell_restored(tmux, 0);
+  expect_probe_ended(tmux, 0);
 }
 
 TEST(TerminalProbe, CtrlCInAForegroundChildEndsOnlyTheChild) {
-  Tmux tmux({kProbe, "sleep", "30"});
+  Tmux tmux({kProbe, "sh", "-c", "echo child-running; exec sleep 30"});
   ASSERT_TRUE(tmux.wait_for_text("probe pid=")) << tmux.capture();
   tmux.send_keys({"z"});
-  ASSERT_TRUE(tmux.wait_until([&](const std::string&) {
-    return tmux.query("#{alternate_on}") == "0";
-  })) << tmux.capture();
-  std::this_thread::sleep_for(100ms);
+  ASSERT_TRUE(tmux.wait_for_text("child-running")) << tmux.capture();
+  EXPECT_EQ(tmux.query("#{alternate_on}"), "0");
   tmux.send_keys({"C-c"});
   ASSERT_TRUE(tmux.wait_for_text("child: signal 2")) << tmux.capture();
   tmux.send_keys({"q"});

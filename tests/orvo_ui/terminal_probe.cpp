@@ -4,20 +4,17 @@
 // foreground child.
 
 #include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <deque>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "orvo_sys/process.hpp"
 #include "orvo_ui/terminal.hpp"
-
-extern char** environ;
 
 namespace {
 
@@ -56,17 +53,17 @@ Buffer frame_of(const Probe& probe, Rect area) {
   return frame;
 }
 
-std::string run_child(char** argv) {
-  pid_t pid = 0;
-  const int spawned = posix_spawnp(&pid, argv[0], nullptr, nullptr, argv, environ);
-  if (spawned != 0) {
+// Runs the program `command[0]` with the rest as its arguments on the terminal; how it ended.
+std::string run_child(const std::vector<std::string>& command) {
+  const auto status = orvo::sys::spawn_and_wait(
+      {.program = command[0], .args = {command.begin() + 1, command.end()}, .cwd = {}, .env = {}});
+  if (!status) {
     return "failed";
   }
-  int status = 0;
-  while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+  if (const std::optional<int> signal = status->signal()) {
+    return "signal " + std::to_string(*signal);
   }
-  return WIFSIGNALED(status) ? "signal " + std::to_string(WTERMSIG(status))
-                             : "exit " + std::to_string(WEXITSTATUS(status));
+  return "exit " + std::to_string(status->code().value_or(-1));
 }
 
 int run(int argc, char** argv) {
@@ -103,7 +100,7 @@ int run(int argc, char** argv) {
       if (!session.suspend()) {
         return 1;
       }
-      probe.child = run_child(argv + 1);
+      probe.child = run_child({argv + 1, argv + argc});
       if (!session.resume()) {
         return 1;
       }

@@ -1,25 +1,15 @@
 #include "orvo_ui/terminal.hpp"
 
 #include <fcntl.h>
-#include <poll.h>
 #include <signal.h>
-#include <sys/ioctl.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <chrono>
-#include <cstdlib>
-#include <filesystem>
-#include <memory>
-#include <mutex>
 #include <string>
-#include <thread>
 
-#include "orvo_runtime/app.hpp"
-#include "orvo_store/store.hpp"
-#include "orvo_ui/run_tui.hpp"
+#include "orvo_ui/terminal_fixture.hpp"
 #include "support/temp_dir.hpp"
 
 namespace orvo::ui {
@@ -29,120 +19,6 @@ namespace {
 using namespace std::chrono_literals;
 using Kind = KeyCode::Kind;
 using Mod = KeyModifiers;
-
-// A pseudo-terminal of a fixed size whose output is collected by a reader thread, so drawing
-// never blocks and every byte the session writes can be counted.
-class Pty {
- public:
-  Pty(std::uint16_t width, std::uint16_t height) {
-    master_ = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
-    EXPECT_GE(master_, 0);
-    EXPECT_EQ(grantpt(master_), 0);
-    EXPECT_EQ(unlockpt(master_), 0);
-    slave_ = ::open(ptsname(master_), O_RDWR | O_NOCTTY | O_CLOEXEC);
-    EXPECT_GE(slave_, 0);
-    set_size(width, height);
-    reader_ = std::thread([this] { read_output(); });
-  }
-  ~Pty() {
-    stop_ = true;
-    reader_.join();
-    if (slave_ >= 0)
-      ::close(slave_);
-    if (master_ >= 0)
-      ::close(master_);
-  }
-  Pty(const Pty&) = delete;
-  Pty& operator=(const Pty&) = delete;
-
-  [[nodiscard]] TerminalConfig config() const { return TerminalConfig{slave_, slave_}; }
-
-  void set_size(std::uint16_t width, std::uint16_t height) {
-    winsize size{};
-    size.ws_col = width;
-    size.ws_row = height;
-    ioctl(master_, TIOCSWINSZ, &size);
-  }
-
-  // Bytes typed at the terminal.
-  void type(std::string_view bytes) {
-    EXPECT_EQ(::write(master_, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
-  }
-
-  // What the session wrote since the last call, once the output has been quiet for a moment.
-  std::string take_output() {
-    std::size_t seen = SIZE_MAX;
-    for (;;) {
-      std::this_thread::sleep_for(30ms);
-      std::lock_guard lock(mutex_);
-      if (output_.size() == seen) {
-        return std::exchange(output_, {});
-      }
-      seen = output_.size();
-    }
-  }
-
-  void close_master() {
-    stop_ = true;
-    reader_.join();
-    ::close(master_);
-    master_ = -1;
-    reader_ = std::thread([] {});
-  }
-
- private:
-  void read_output() {
-    char chunk[4096];
-    while (!stop_) {
-      pollfd fd{master_, POLLIN, 0};
-      if (poll(&fd, 1, 10) != 1 || (fd.revents & POLLIN) == 0) {
-        continue;
-      }
-      const ssize_t n = ::read(master_, chunk, sizeof chunk);
-      if (n > 0) {
-        std::lock_guard lock(mutex_);
-        output_.append(chunk, static_cast<std::size_t>(n));
-      }
-    }
-  }
-
-  int master_ = -1;
-  int slave_ = -1;
-  std::atomic<bool> stop_{false};
-  std::mutex mutex_;
-  std::string output_;
-  std::thread reader_;
-};
-
-// A pseudo-terminal with a session open on it as an xterm with 256 colours.
-class TerminalTest : public testing::Test {
- protected:
-  void SetUp() override {
-    auto opened = TerminalSession::open(pty_.config());
-    ASSERT_TRUE(opened) << opened.error().message();
-    session_.emplace(std::move(*opened));
-    opening_ = pty_.take_output();
-  }
-
-  // Waits for the next event, failing the test on an error.
-  std::optional<TerminalEvent> next_event(std::chrono::milliseconds timeout = 500ms) {
-    auto event = session_->poll_event(timeout);
-    EXPECT_TRUE(event) << event.error().message();
-    return event ? *event : std::nullopt;
-  }
-
-  test::ScopedEnv term_{"TERM", "xterm-256color"};
-  test::ScopedEnv no_color_{"NO_COLOR", std::nullopt};
-  Pty pty_{40, 10};
-  std::optional<TerminalSession> session_;
-  std::string opening_;
-};
-
-Buffer text_frame(Rect area, std::string_view text, Style style = {}) {
-  Buffer frame(area);
-  frame.set_string(0, 0, text, style);
-  return frame;
-}
 
 std::size_t count(std::string_view haystack, std::string_view needle) {
   std::size_t n = 0;
@@ -392,20 +268,16 @@ TEST_F(TerminalTest, SuspendGivesTheScreenBackAndResumeRepaintsWithoutStaleInput
   EXPECT_FALSE(session_->draw(frame)) << "no drawing over the child";
   EXPECT_FALSE(session_->poll_event(0ms)) << "no reading the child's keys";
 
-  pty_.type("dy");  // typed for the child, never read by it
-  std::this_thread::sleep_for(20ms);
+  pty_.type("dy");                 // typed for the child, never read by it
+  pty_.take_output_through("dy");  // echoed with the shell's modes: the terminal holds them
   ASSERT_TRUE(session_->resume());
-  EXPECT_FALSE(next_event(100ms).has_value()) << "input typed meanwhile is discarded";
 
   ASSERT_TRUE(session_->draw(frame));
   const std::string back = pty_.take_output();
   EXPECT_NE(back.find("\033[?1049h"), std::string::npos) << "alternate screen again";
   EXPECT_NE(back.find("list of worktrees"), std::string::npos) << "full repaint";
 
-  pty_.type("k");
-  const auto event = next_event();
-  ASSERT_TRUE(event.has_value());
-  EXPECT_EQ(std::get<KeyEvent>(*event), KeyEvent{KeyCode::character(U'k')});
+  expect_no_stale_input();
 }
 
 TEST_F(TerminalTest, RestoreGivesTheTerminalBackOnce) {
@@ -525,7 +397,6 @@ TEST_F(TerminalTest, AContinueAfterAnUncaughtStopTakesTheScreenBackAndRepaints) 
   ASSERT_TRUE(session_->suspend());
   pty_.take_output();
   raise(SIGCONT);
-  std::this_thread::sleep_for(50ms);
   EXPECT_EQ(pty_.take_output(), "") << "a foreground child's terminal is left alone";
   ASSERT_TRUE(session_->resume());
 }
@@ -535,137 +406,6 @@ TEST_F(TerminalTest, AClosedTerminalIsAnErrorNotAnEndlessTimeOut) {
   const auto event = session_->poll_event(kEventWait);
   ASSERT_FALSE(event);
   EXPECT_EQ(event.error().message(), "terminal: input closed");
-}
-
-// The event loop, the agent shell and the editor over the session, with an interface over a
-// runtime whose state file names `pi_bin` as the agent program and `editor` as the editor.
-class EventLoopTest : public TerminalTest {
- protected:
-  UiApp make_app(const std::string& pi_bin = "pi", const std::string& editor = "true") {
-    const std::filesystem::path state = tmp_ / "state.json";
-    test::write_file(state, R"({"projects":[],"prefs":{"editor_cmd":")" + editor +
-                                R"(","pi_bin":")" + pi_bin +
-                                R"(","pi_extra_args":[],"default_start_pi_on_create":true}})");
-    auto store = store::Store::open_at(state);
-    EXPECT_TRUE(store) << store.error().message();
-    UiApp app(std::make_shared<runtime::Runtime>(std::move(*store)));
-    app.reload_from_runtime();
-    return app;
-  }
-
-  // One turn that must go on.
-  static void turn_on(EventLoop& loop) {
-    auto more = loop.turn();
-    ASSERT_TRUE(more) << more.error().message();
-    EXPECT_TRUE(*more);
-  }
-
-  test::TempDir tmp_;
-};
-
-TEST_F(EventLoopTest, StatusMessageExpiresOnlyWhenAWaitTimesOutAfterItsDeadline) {
-  UiApp app = make_app();
-  EventLoop loop(*session_, app);
-  app.show_toast("refreshed", std::chrono::steady_clock::now() - kToastDuration - 1s);
-  pty_.type("j");
-  turn_on(loop);
-  EXPECT_EQ(app.toast, "refreshed") << "a key arrived, so no time-out expired the message";
-  turn_on(loop);
-  EXPECT_EQ(app.toast, "");
-  EXPECT_FALSE(app.toast_until.has_value());
-
-  app.show_toast("selected feat");
-  turn_on(loop);
-  EXPECT_EQ(app.toast, "selected feat") << "its five seconds have not passed";
-}
-
-TEST_F(EventLoopTest, ReloadFollowsTheFrameThatStillShowsTheOldList) {
-  UiApp app = make_app();
-  core::ProjectSnapshot stale;
-  stale.project.name = "stale-project";
-  core::RuntimeSnapshot snapshot;
-  snapshot.projects.push_back(stale);
-  app.reload_from_snapshot(snapshot);
-  app.needs_reload = true;
-  EventLoop loop(*session_, app);
-  turn_on(loop);
-  EXPECT_NE(pty_.take_output().find("stale-project"), std::string::npos);
-  EXPECT_TRUE(app.projects.empty()) << "rebuilt from the runtime after that frame";
-  EXPECT_FALSE(app.needs_reload);
-}
-
-TEST_F(EventLoopTest, QuitEndsTheLoop) {
-  UiApp app = make_app();
-  EventLoop loop(*session_, app);
-  pty_.type("q");
-  auto more = loop.turn();
-  ASSERT_TRUE(more) << more.error().message();
-  EXPECT_FALSE(*more);
-  EXPECT_TRUE(app.quit);
-}
-
-TEST_F(EventLoopTest, AgentShellReportsTheAgentsEndForFiveSecondsFromThatEnd) {
-  const std::filesystem::path agent = tmp_ / "agent";
-  test::write_file(agent, "#!/bin/sh\nsleep 0.3\nexit 3\n", true);
-  UiApp app = make_app(agent.string());
-  const auto before = std::chrono::steady_clock::now();
-  ASSERT_TRUE(run_agent_in_foreground(*session_, app, tmp_.path()));
-  EXPECT_EQ(app.toast, "Pi exited (exit status: 3)");
-  ASSERT_TRUE(app.toast_until.has_value());
-  EXPECT_GE(*app.toast_until, before + 300ms + kToastDuration);
-  EXPECT_TRUE(app.needs_reload);
-  EXPECT_TRUE(session_->draw(text_frame(session_->size(), "back"))) << "full screen again";
-}
-
-TEST_F(EventLoopTest, TheEditorGetsTheTerminalUntilItEnds) {
-  // The editor reads one line from its input and records it with its argument; what is typed
-  // after that line is meant for it too, and never reaches the interface.
-  const std::filesystem::path editor = tmp_ / "editor";
-  const std::filesystem::path started = tmp_ / "started";
-  test::write_file(editor,
-                   "#!/bin/sh\ntouch '" + started.string() + "'\nread -r line\n" +
-                       "printf '%s|%s' \"$line\" \"$1\" > '" + (tmp_ / "record").string() + "'\n",
-                   true);
-  struct Case {
-    const char* name;
-    std::string editor;
-    std::string toast;
-    std::string record;
-  } const cases[] = {
-      {"an editor that runs", editor.string(), "opened editor", "typed|" + tmp_.path().string()},
-      {"an editor that cannot start", "no-such-editor", "editor: spawn editor no-such-editor", ""},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    std::filesystem::remove(tmp_ / "record");
-    UiApp app = make_app("pi", c.editor);
-    std::thread typist;
-    if (!c.record.empty()) {
-      typist = std::thread([&] {
-        for (int i = 0; i < 500 && !std::filesystem::exists(started); ++i) {
-          std::this_thread::sleep_for(10ms);
-        }
-        pty_.type("typed\rdy");
-      });
-    }
-    const auto opened = run_editor_in_foreground(*session_, app, tmp_.path());
-    if (typist.joinable()) {
-      typist.join();
-    }
-    ASSERT_TRUE(opened) << opened.error().message();
-    EXPECT_EQ(app.toast, c.toast);
-    EXPECT_EQ(test::read_file(tmp_ / "record"), c.record);
-    EXPECT_FALSE(next_event(100ms).has_value()) << "input typed meanwhile is discarded";
-    EXPECT_FALSE(app.needs_reload);
-    pty_.take_output();
-    ASSERT_TRUE(session_->draw(text_frame(session_->size(), "list of worktrees")));
-    EXPECT_NE(pty_.take_output().find("list of worktrees"), std::string::npos) << "full repaint";
-  }
-}
-
-TEST(AgentBanner, NamesTheDirectoryBetweenEmDashes) {
-  EXPECT_EQ(agent_banner("/w/feat"), "\n\u2014\u2014 Orvo \u00b7 Pi @ /w/feat \u2014\u2014\n\n");
-  EXPECT_EQ(agent_banner("/w/\xff"), "\n\u2014\u2014 Orvo \u00b7 Pi @ /w/\uFFFD \u2014\u2014\n\n");
 }
 
 TEST(ColorIndex, MapsColoursToThePaletteOfTheTerminal) {

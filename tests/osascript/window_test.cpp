@@ -1,18 +1,16 @@
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <chrono>
 #include <cstdlib>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
+#include "orvo_sys/process.hpp"
 #include "support/temp_dir.hpp"
 
 namespace orvo::test {
@@ -24,43 +22,16 @@ struct Outcome {
   std::string err;
 };
 
-// Runs `argv` to its end with exactly the environment `env`, standard output and error caught in
-// files under `scratch`.
-Outcome run(const std::vector<std::string>& argv, const std::vector<std::string>& env,
-            const TempDir& scratch) {
-  const std::string out = (scratch / "run.out").string();
-  const std::string err = (scratch / "run.err").string();
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-  posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, out.c_str(),
-                                   O_WRONLY | O_CREAT | O_TRUNC, 0600);
-  posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, err.c_str(),
-                                   O_WRONLY | O_CREAT | O_TRUNC, 0600);
-  std::vector<char*> c_argv;
-  for (const std::string& arg : argv) {
-    c_argv.push_back(const_cast<char*>(arg.c_str()));
+// Runs `argv` to its end with exactly the environment `env`.
+Outcome run(const std::vector<std::string>& argv, const std::vector<std::string>& env) {
+  sys::Command command{.program = "env", .args = {"-i"}, .cwd = {}, .env = {}};
+  command.args.insert(command.args.end(), env.begin(), env.end());
+  command.args.insert(command.args.end(), argv.begin(), argv.end());
+  auto output = sys::run_and_capture(command);
+  if (!output) {
+    return {};
   }
-  c_argv.push_back(nullptr);
-  std::vector<char*> c_env;
-  for (const std::string& var : env) {
-    c_env.push_back(const_cast<char*>(var.c_str()));
-  }
-  c_env.push_back(nullptr);
-  pid_t pid = 0;
-  const int rc = posix_spawnp(&pid, c_argv[0], &actions, nullptr, c_argv.data(), c_env.data());
-  posix_spawn_file_actions_destroy(&actions);
-  Outcome outcome;
-  if (rc != 0) {
-    return outcome;
-  }
-  int status = 0;
-  while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-  }
-  outcome.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  outcome.out = read_file(out);
-  outcome.err = read_file(err);
-  return outcome;
+  return {output->status.code().value_or(-1), std::move(output->out), std::move(output->err)};
 }
 
 std::string inherited_path() {
@@ -139,12 +110,11 @@ TEST(OsascriptUsage, RefusesEveryOtherForm) {
       {{"-e", R"(tell application "Terminal" to do script "a\qb")"},
        "osascript: unknown escape \\q in the string of do script\n"},
   };
-  TempDir scratch;
   for (const Case& c : cases) {
     std::vector<std::string> argv = {ORVO_OSASCRIPT};
     argv.insert(argv.end(), c.args.begin(), c.args.end());
     SCOPED_TRACE(testing::PrintToString(argv));
-    const Outcome outcome = run(argv, {inherited_path(), "DISPLAY=:99"}, scratch);
+    const Outcome outcome = run(argv, {inherited_path(), "DISPLAY=:99"});
     EXPECT_EQ(outcome.status, 1);
     EXPECT_EQ(outcome.out, "");
     EXPECT_EQ(outcome.err, c.err);
@@ -163,7 +133,7 @@ TEST(OsascriptWindow, FailsWithoutAnyTerminal) {
   const std::string script = terminal_script("cd '/tmp' && 'pi'");
   for (const std::vector<std::string>& env : cases) {
     SCOPED_TRACE(testing::PrintToString(env));
-    const Outcome outcome = run({ORVO_OSASCRIPT, "-e", script}, env, scratch);
+    const Outcome outcome = run({ORVO_OSASCRIPT, "-e", script}, env);
     EXPECT_EQ(outcome.status, 1);
     EXPECT_EQ(outcome.out, "");
     EXPECT_EQ(outcome.err, "osascript: no terminal window available\n");
@@ -187,8 +157,7 @@ TEST(OsascriptWindow, StartsTheGraphicalTerminalWithTheLineThenTheUsersShell) {
 
     const Outcome outcome = run({ORVO_OSASCRIPT, "-e", terminal_script(cd_and_run(dir, program))},
                                 {"PATH=" + (scratch / "xbin").string() + ":/usr/bin:/bin", display,
-                                 "SHELL=" + (scratch / "shell").string()},
-                                scratch);
+                                 "SHELL=" + (scratch / "shell").string()});
     EXPECT_EQ(outcome.status, 0);
     EXPECT_EQ(outcome.err, "");
     EXPECT_EQ(wait_for_lines(record, 2), dir.string() + "\nshell in " + dir.string() + "\n");
@@ -211,7 +180,7 @@ class TmuxServer {
 
   [[nodiscard]] Outcome tmux(std::vector<std::string> args) const {
     args.insert(args.begin(), {"tmux", "-u", "-L", socket_});
-    return run(args, env_, scratch_);
+    return run(args, env_);
   }
 
   // The TMUX value a program running inside the session sees.
@@ -269,7 +238,7 @@ TEST(OsascriptWindow, OpensATmuxWindowWhoseShellRunsTheLineAndStays) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.line);
     const Outcome outcome = run({ORVO_OSASCRIPT, "-e", terminal_script(c.line)},
-                                {inherited_path(), server.tmux_variable()}, scratch);
+                                {inherited_path(), server.tmux_variable()});
     EXPECT_EQ(outcome.status, 0);
     EXPECT_EQ(outcome.err, "");
     expected_record += c.dir.string() + "\n";
@@ -284,7 +253,7 @@ TEST(OsascriptWindow, ReportsATmuxThatCannotOpenAWindow) {
   TempDir scratch;
   const Outcome outcome =
       run({ORVO_OSASCRIPT, "-e", terminal_script("cd '/tmp' && 'pi'")},
-          {inherited_path(), "TMUX=" + (scratch / "no-server").string() + ",1,0"}, scratch);
+          {inherited_path(), "TMUX=" + (scratch / "no-server").string() + ",1,0"});
   EXPECT_EQ(outcome.status, 1);
   EXPECT_TRUE(outcome.err.ends_with("osascript: tmux could not open a window\n")) << outcome.err;
 }

@@ -1,19 +1,13 @@
 #include "support/tmux.hpp"
 
-#include <fcntl.h>
-#include <poll.h>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
-#include <array>
 #include <atomic>
-#include <cerrno>
-#include <cstdlib>
-#include <cstring>
 #include <sstream>
 #include <stdexcept>
 #include <thread>
+
+#include "orvo_sys/process.hpp"
 
 extern char** environ;
 
@@ -24,80 +18,28 @@ using namespace std::chrono_literals;
 
 constexpr std::string_view kSession = "orvo";
 
-struct Output {
-  int status = -1;
-  std::string out;
-  std::string err;
-};
-
-// Runs `argv` with the environment of the test process minus tmux's own variables, so a test
-// run inside tmux never talks to the user's server.
-Output run(const std::vector<std::string>& argv) {
-  std::vector<std::string> env_text;
+// Runs `args` to its end with the environment of the test process minus tmux's own variables,
+// so a test run inside tmux never talks to the user's server. Throws when it cannot be started.
+sys::Output run(const std::vector<std::string>& args) {
+  sys::Command command{.program = "env", .args = {}, .cwd = {}, .env = {}};
   for (char** entry = environ; *entry != nullptr; ++entry) {
-    if (std::strncmp(*entry, "TMUX", 4) != 0) {
-      env_text.emplace_back(*entry);
+    const std::string_view text(*entry);
+    if (text.starts_with("TMUX")) {
+      command.args.emplace_back("-u");
+      command.args.emplace_back(text.substr(0, text.find('=')));
     }
   }
-  std::vector<char*> envp;
-  for (std::string& text : env_text)
-    envp.push_back(text.data());
-  envp.push_back(nullptr);
-  std::vector<std::string> args = argv;
-  std::vector<char*> argp;
-  for (std::string& arg : args)
-    argp.push_back(arg.data());
-  argp.push_back(nullptr);
+  command.args.insert(command.args.end(), args.begin(), args.end());
+  auto output = sys::run_and_capture(command);
+  if (!output) {
+    throw std::runtime_error("cannot start " + args[0] + ": " + output.error().message());
+  }
+  return *std::move(output);
+}
 
-  std::array<int, 2> out_pipe{};
-  std::array<int, 2> err_pipe{};
-  if (pipe2(out_pipe.data(), O_CLOEXEC) != 0 || pipe2(err_pipe.data(), O_CLOEXEC) != 0) {
-    throw std::runtime_error("pipe failed");
-  }
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-  posix_spawn_file_actions_adddup2(&actions, out_pipe[1], 1);
-  posix_spawn_file_actions_adddup2(&actions, err_pipe[1], 2);
-  pid_t pid = 0;
-  const int spawned = posix_spawnp(&pid, argp[0], &actions, nullptr, argp.data(), envp.data());
-  posix_spawn_file_actions_destroy(&actions);
-  close(out_pipe[1]);
-  close(err_pipe[1]);
-  if (spawned != 0) {
-    close(out_pipe[0]);
-    close(err_pipe[0]);
-    throw std::runtime_error("cannot start " + argv[0] + ": " + std::strerror(spawned));
-  }
-
-  Output result;
-  std::array<pollfd, 2> fds = {pollfd{out_pipe[0], POLLIN, 0}, pollfd{err_pipe[0], POLLIN, 0}};
-  std::array<std::string*, 2> sinks = {&result.out, &result.err};
-  int open_pipes = 2;
-  while (open_pipes > 0) {
-    if (poll(fds.data(), fds.size(), -1) < 0 && errno != EINTR) {
-      break;
-    }
-    for (std::size_t i = 0; i < fds.size(); ++i) {
-      if (fds[i].fd < 0 || fds[i].revents == 0) {
-        continue;
-      }
-      char chunk[4096];
-      const ssize_t n = read(fds[i].fd, chunk, sizeof chunk);
-      if (n > 0) {
-        sinks[i]->append(chunk, static_cast<std::size_t>(n));
-      } else if (n == 0 || errno != EINTR) {
-        close(fds[i].fd);
-        fds[i].fd = -1;
-        --open_pipes;
-      }
-    }
-  }
-  int status = 0;
-  while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-  }
-  result.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-  return result;
+// The exit status of a run, or 128 + the signal that ended it.
+int status_number(sys::ExitStatus status) {
+  return status.code().value_or(128 + status.signal().value_or(0));
 }
 
 std::string unique_socket_name() {
@@ -130,8 +72,7 @@ std::optional<int> zombie_exit_status(pid_t pid) {
   if (rest.size() <= kExitCodeIndex || rest[0] != "Z") {
     return std::nullopt;
   }
-  const int status = std::stoi(rest[kExitCodeIndex]);
-  return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  return status_number(sys::ExitStatus{std::stoi(rest[kExitCodeIndex])});
 }
 
 }  // namespace
@@ -198,13 +139,13 @@ Tmux::~Tmux() {
 
 std::string Tmux::tmux(std::vector<std::string> args) const {
   args.insert(args.begin(), {"tmux", "-L", socket_, "-f", "/dev/null"});
-  const Output output = run(args);
-  if (output.status != 0) {
+  const sys::Output output = run(args);
+  if (!output.status.success()) {
     std::string line;
     for (const std::string& arg : args)
       line += arg + " ";
-    throw std::runtime_error("tmux failed (" + std::to_string(output.status) + "): " + line + "\n" +
-                             output.err);
+    throw std::runtime_error("tmux failed (" + std::to_string(status_number(output.status)) +
+                             "): " + line + "\n" + output.err);
   }
   return output.out;
 }

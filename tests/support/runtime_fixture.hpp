@@ -49,6 +49,10 @@ class Sandbox {
   std::vector<std::vector<std::string>> osascript_calls(std::size_t count);
   // How many osascript calls have been recorded so far.
   std::size_t osascript_call_count() const;
+  // How many osascript calls were made before a marking start of the agent for project `id`,
+  // counted once the marker's own call is recorded, so that a call that should not have been
+  // made has had its time to show. The marker records a session and sends events: call it last.
+  std::size_t osascript_calls_before_marker(const core::ProjectId& id);
 
   // Puts a git in front of the real one that refuses "worktree list" from now on.
   void fail_worktree_listing();
@@ -72,29 +76,7 @@ class Sandbox {
 
 class RuntimeTest : public ::testing::Test, public Sandbox {};
 
-// The first executable git on the search path.
-std::filesystem::path find_git();
-
 // The text of the stored file, or empty when it does not exist.
 std::string read_if_exists(const std::filesystem::path& file);
-
-// Waits up to ten seconds for `file` to exist.
-bool wait_for(const std::filesystem::path& file);
-
-// Collects what is written to standard error while it lives.
-class StderrCapture {
- public:
-  StderrCapture();
-  ~StderrCapture();
-  StderrCapture(const StderrCapture&) = delete;
-  StderrCapture& operator=(const StderrCapture&) = delete;
-
-  // Everything written so far.
-  std::string text();
-
- private:
-  test::TempDir dir_;
-  int saved_ = -1;
-};
 
 }  // namespace orvo::runtime

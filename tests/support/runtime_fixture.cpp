@@ -1,10 +1,8 @@
-#include "runtime_fixture.hpp"
+#include "support/runtime_fixture.hpp"
 
-#include <fcntl.h>
 #include <unistd.h>
 
 #include <chrono>
-#include <cstdio>
 #include <cstdlib>
 #include <sstream>
 #include <stdexcept>
@@ -17,6 +15,9 @@
 
 namespace orvo::runtime {
 
+namespace {
+
+// The first executable git on the search path.
 std::filesystem::path find_git() {
   std::istringstream dirs(std::getenv("PATH") ? std::getenv("PATH") : "/usr/bin:/bin");
   std::string dir;
@@ -28,8 +29,6 @@ std::filesystem::path find_git() {
   }
   throw std::runtime_error("git is not on PATH");
 }
-
-namespace {
 
 std::string json_string(const std::string& text) {
   std::string out = "\"";
@@ -178,6 +177,33 @@ std::size_t Sandbox::osascript_call_count() const {
   return recorded_calls(tmp / "osascript-calls").size();
 }
 
+std::size_t Sandbox::osascript_calls_before_marker(const core::ProjectId& id) {
+  const std::filesystem::path marker = tmp / "marker";
+  if (auto started = rt().handle(StartPi{marker, id}); !started) {
+    ADD_FAILURE() << "the marking start failed: " << started.error().message();
+    return osascript_call_count();
+  }
+  const std::string marked = "cd '" + marker.string() + "'";
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  for (;;) {
+    std::size_t others = 0;
+    bool marker_seen = false;
+    for (const std::filesystem::path& call : recorded_calls(tmp / "osascript-calls")) {
+      const bool is_marker = test::read_file(call).find(marked) != std::string::npos;
+      marker_seen = marker_seen || is_marker;
+      others += is_marker ? 0 : 1;
+    }
+    if (marker_seen) {
+      return others;
+    }
+    if (std::chrono::steady_clock::now() >= deadline) {
+      ADD_FAILURE() << "the marking start made no osascript call";
+      return others;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+}
+
 void Sandbox::fail_worktree_listing() {
   std::filesystem::remove(bin / "git");
   test::write_file(bin / "git",
@@ -207,36 +233,6 @@ std::string Sandbox::tmp_text(const std::filesystem::path& path) const {
 
 std::string read_if_exists(const std::filesystem::path& file) {
   return std::filesystem::exists(file) ? test::read_file(file) : std::string();
-}
-
-bool wait_for(const std::filesystem::path& file) {
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-  while (!std::filesystem::exists(file)) {
-    if (std::chrono::steady_clock::now() >= deadline) {
-      return false;
-    }
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  }
-  return true;
-}
-
-StderrCapture::StderrCapture() {
-  std::fflush(stderr);
-  saved_ = dup(STDERR_FILENO);
-  const int fd = open((dir_ / "stderr").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-  dup2(fd, STDERR_FILENO);
-  close(fd);
-}
-
-StderrCapture::~StderrCapture() {
-  std::fflush(stderr);
-  dup2(saved_, STDERR_FILENO);
-  close(saved_);
-}
-
-std::string StderrCapture::text() {
-  std::fflush(stderr);
-  return test::read_file(dir_ / "stderr");
 }
 
 }  // namespace orvo::runtime
