@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "e2e/run_orvo.hpp"
+#include "orvo_sys/portable.hpp"
 #include "orvo_sys/process.hpp"
 #include "support/git_repo.hpp"
 #include "support/temp_dir.hpp"
@@ -218,7 +219,7 @@ TEST_F(DumpTest, AListingThatCannotBeWrittenIsAnError) {
 
   // A reader that has gone ends the run by SIGPIPE, as for any program at the default.
   int ends[2];
-  ASSERT_EQ(pipe2(ends, O_CLOEXEC), 0);
+  ASSERT_EQ(sys::open_cloexec_pipe(ends), 0);
   close(ends[0]);
   const int piped = dump_into(home(), ends[1], err);
   close(ends[1]);

@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include "orvo_sys/portable.hpp"
 #include "support/temp_dir.hpp"
 
 namespace orvo::sys {
@@ -147,7 +148,7 @@ TEST(SpawnAndWait, AddsAndReplacesEnvironmentVariablesAndReportsTheExit) {
 TEST(SpawnAndWait, GivesTheChildTheStreamsItIsHanded) {
   TempDir tmp;
   int input[2];
-  ASSERT_EQ(pipe2(input, O_CLOEXEC), 0);
+  ASSERT_EQ(sys::open_cloexec_pipe(input), 0);
   ASSERT_EQ(write(input[1], "typed\n", 6), 6);
   close(input[1]);
   const int out = open((tmp / "out").c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600);

@@ -1,15 +1,16 @@
 #include <gtest/gtest.h>
 
-#include <clocale>
 #include <cstdio>
 #include <cstdlib>
+
+#include "orvo_sys/portable.hpp"
 
 // Every test process runs git sandboxed from the user's configuration, with a fixed identity
 // and fixed dates, so repositories made by tests are reproducible. Text is measured under the
 // UTF-8 character type the interface runs in, whatever the locale of the caller.
 int main(int argc, char** argv) {
-  if (std::setlocale(LC_CTYPE, "C.UTF-8") == nullptr) {
-    std::fputs("the tests need the C.UTF-8 locale\n", stderr);
+  if (!orvo::sys::use_utf8_ctype()) {
+    std::fputs("the tests need a UTF-8 locale\n", stderr);
     return 1;
   }
   setenv("GIT_CONFIG_NOSYSTEM", "1", 1);
