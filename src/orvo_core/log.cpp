@@ -33,7 +33,7 @@ constexpr std::array<LevelLook, 5> kLevelLooks = {{
     {"TRACE", "\x1b[35m"},
 }};
 
-std::string utc_timestamp(std::chrono::system_clock::time_point time) {
+std::string utc_timestamp(std::chrono::sys_time<std::chrono::nanoseconds> time) {
   using namespace std::chrono;
   const auto micros = floor<microseconds>(time);
   const auto day = floor<days>(micros);
@@ -84,7 +84,7 @@ void append_sanitised(std::string& out, std::string_view message) {
 }
 
 // Time, level and target up to the blank after the colon.
-std::string line_head(std::chrono::system_clock::time_point time, Level level,
+std::string line_head(std::chrono::sys_time<std::chrono::nanoseconds> time, Level level,
                       std::string_view target, bool color) {
   const LevelLook& look = kLevelLooks[static_cast<std::size_t>(level)];
   if (!color) {
@@ -110,7 +110,7 @@ std::string line_body(std::string_view message, std::span<const Field> fields, b
 
 }  // namespace
 
-std::string format_line(std::chrono::system_clock::time_point time, Level level,
+std::string format_line(std::chrono::sys_time<std::chrono::nanoseconds> time, Level level,
                         std::string_view target, std::string_view message,
                         std::span<const Field> fields, bool color) {
   return line_head(time, level, target, color) + line_body(message, fields, color) + "\n";

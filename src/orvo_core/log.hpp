@@ -20,9 +20,10 @@ struct Field {
 // One diagnostic line, "{time} {LEVEL} {target}: {message} {name}={value}…\n", the time in UTC
 // with microseconds, the level five wide; with `color`, in ANSI colours and styles. Control
 // characters in the message that could drive a terminal are written as escapes.
-[[nodiscard]] std::string format_line(std::chrono::system_clock::time_point time, Level level,
-                                      std::string_view target, std::string_view message,
-                                      std::span<const Field> fields, bool color);
+[[nodiscard]] std::string format_line(std::chrono::sys_time<std::chrono::nanoseconds> time,
+                                      Level level, std::string_view target,
+                                      std::string_view message, std::span<const Field> fields,
+                                      bool color);
 
 // Switches diagnostics on for this process: events go to standard error, filtered by the
 // directives of RUST_LOG (`raw`), coloured when `color` is set. Directives that do not parse are

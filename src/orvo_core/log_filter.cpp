@@ -8,6 +8,7 @@
 
 #include <fmt/format.h>
 
+#include "orvo_sys/portable.hpp"
 #include "orvo_sys/text.hpp"
 
 namespace orvo::core::log {
@@ -24,7 +25,7 @@ bool is_alphanumeric(char32_t cp) {
   if (cp < 0x80) {
     return (cp >= '0' && cp <= '9') || (cp >= 'a' && cp <= 'z') || (cp >= 'A' && cp <= 'Z');
   }
-  static const locale_t utf8 = newlocale(LC_CTYPE_MASK, "C.UTF-8", static_cast<locale_t>(0));
+  const locale_t utf8 = sys::utf8_locale();
   return utf8 == static_cast<locale_t>(0) || iswalnum_l(static_cast<wint_t>(cp), utf8) != 0;
 }
 

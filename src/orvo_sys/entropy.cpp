@@ -1,5 +1,9 @@
 #include "orvo_sys/entropy.hpp"
 
+// getentropy is declared in <sys/random.h> on macOS and in <unistd.h> on glibc.
+#include <sys/types.h>
+
+#include <sys/random.h>
 #include <unistd.h>
 
 namespace orvo::sys {

@@ -1,7 +1,8 @@
 #include "orvo_sys/os_error.hpp"
 
 #include <cerrno>
-#include <cstring>
+
+#include "orvo_sys/portable.hpp"
 
 namespace orvo::sys {
 namespace {
@@ -56,9 +57,7 @@ constexpr KindName kKindNames[] = {
 }  // namespace
 
 std::string OsError::description() const {
-  char buffer[256];
-  // GNU strerror_r may return a static string instead of filling the buffer.
-  return strerror_r(code, buffer, sizeof buffer);
+  return error_text(code);
 }
 
 std::string OsError::message() const {

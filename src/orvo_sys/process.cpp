@@ -16,6 +16,7 @@
 #include <thread>
 #include <utility>
 
+#include "orvo_sys/portable.hpp"
 #include "orvo_sys/unique_fd.hpp"
 
 extern char** environ;
@@ -74,8 +75,10 @@ std::vector<std::string> merged_environment(
   for (char** e = environ; *e != nullptr; ++e) {
     entries.emplace_back(*e);
   }
-  for (const auto& [name, value] : extra) {
-    std::string entry = name + "=" + value;
+  for (const auto& variable : extra) {
+    // A named reference: a lambda cannot capture a structured binding in every compiler.
+    const std::string& name = variable.first;
+    std::string entry = name + "=" + variable.second;
     const auto same = std::find_if(entries.begin(), entries.end(), [&](const std::string& old) {
       return variable_name(old) == name;
     });
@@ -252,8 +255,8 @@ tl::expected<ExitStatus, ProcessError> wait_for(pid_t pid) {
 
 tl::expected<Pipe, ProcessError> make_pipe() {
   int fds[2];
-  if (::pipe2(fds, O_CLOEXEC) != 0) {
-    return other_failure(errno);
+  if (const int error = open_cloexec_pipe(fds); error != 0) {
+    return other_failure(error);
   }
   return Pipe{UniqueFd(fds[0]), UniqueFd(fds[1])};
 }

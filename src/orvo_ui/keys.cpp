@@ -8,6 +8,7 @@
 #include <ostream>
 #include <utility>
 
+#include "orvo_sys/portable.hpp"
 #include "orvo_sys/text.hpp"
 
 namespace orvo::ui {
@@ -24,7 +25,7 @@ KeyEvent key(KeyCode code, KeyModifiers modifiers = KeyModifiers::None) {
 // Upper-case test independent of the process locale, so that "Ä" counts as upper case even
 // before (or without) the program choosing its locale.
 bool is_upper_case(char32_t c) {
-  static const locale_t utf8 = newlocale(LC_CTYPE_MASK, "C.UTF-8", static_cast<locale_t>(0));
+  const locale_t utf8 = sys::utf8_locale();
   const auto wc = static_cast<wint_t>(c);
   return utf8 != static_cast<locale_t>(0) ? iswupper_l(wc, utf8) != 0 : iswupper(wc) != 0;
 }

@@ -2,9 +2,6 @@
 
 #include <curses.h>
 #include <fcntl.h>
-#include <langinfo.h>
-#include <locale.h>
-#include <poll.h>
 #include <signal.h>
 #include <termios.h>
 #include <unistd.h>
@@ -25,6 +22,7 @@
 #include <vector>
 
 #include "orvo_sys/os_error.hpp"
+#include "orvo_sys/portable.hpp"
 #include "orvo_sys/text.hpp"
 
 namespace orvo::ui {
@@ -187,15 +185,6 @@ void capture_crash_restore(int fd) {
     if (text != nullptr && text != reinterpret_cast<char*>(-1)) {
       append_capability(text);
     }
-  }
-}
-
-// Wide characters need a UTF-8 character type; the rest of the locale stays "C" so that
-// number formats and system error texts do not change with the user's language.
-void choose_locale() {
-  setlocale(LC_CTYPE, "");
-  if (std::string_view(nl_langinfo(CODESET)) != "UTF-8") {
-    setlocale(LC_CTYPE, "C.UTF-8");
   }
 }
 
@@ -489,8 +478,7 @@ core::Result<std::optional<TerminalInput>> TerminalSession::State::read_input(in
   const int rc = wget_wch(stdscr, &ch);
   if (rc == ERR) {
     // A terminal that hung up reads as ERR at once, forever; tell it apart from a time-out.
-    pollfd fd{input_fd, POLLIN, 0};
-    if (poll(&fd, 1, 0) == 1 && (fd.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0) {
+    if (sys::terminal_hung_up(input_fd)) {
       return core::fail("terminal: input closed");
     }
     return std::nullopt;
@@ -553,7 +541,9 @@ core::Result<TerminalSession> TerminalSession::open(const TerminalConfig& config
   if (auto known = check_terminal_type(term, config.output_fd); !known) {
     return tl::unexpected(known.error());
   }
-  choose_locale();
+  // Wide characters need a UTF-8 character type; the rest of the locale stays "C" so that
+  // number formats and system error texts do not change with the user's language.
+  sys::use_utf8_ctype();
 
   auto state = std::make_unique<State>();
   if (tcgetattr(config.output_fd, &g_crash.shell_mode) != 0) {

@@ -21,11 +21,11 @@
 namespace orvo::test {
 namespace {
 
-// A home, a repository "proj" with a linked worktree "feat", and two fake programs, `editor`
-// and `agent`, that record their working directory, arguments and which of their standard
-// streams are terminals, then echo the lines they read until "bye", after which they read no
-// more and exit with status 5 once the test releases them (at most ten seconds); Ctrl-C
-// reaching them makes them say so.
+// A home, a repository "proj" with a linked worktree "feat", a silent `osascript`, and two fake
+// programs, `editor` and `agent`, that record their working directory, arguments and which of their
+// standard streams are terminals, then echo the lines they read until "bye", after which they read
+// no more and exit with status 5 once the test releases them (at most ten seconds); Ctrl-C reaching
+// them makes them say so.
 class ForegroundTest : public testing::Test {
  protected:
   ForegroundTest() : repo_(tmp_ / "src" / "proj") {
@@ -52,6 +52,8 @@ class ForegroundTest : public testing::Test {
                              name, tmp_.path().string()),
                  true);
     }
+    // The new Terminal window of `p` is not what these tests look at.
+    write_file(bin() / "osascript", "#!/bin/sh\nexit 0\n", true);
     write_file(state_file(home()),
                fmt::format(R"({{"projects":[],"prefs":{{"editor_cmd":"{}","pi_bin":"{}",)"
                            R"("pi_extra_args":[],"default_start_pi_on_create":true}}}})",

@@ -37,10 +37,14 @@ std::string search_path_with(const std::filesystem::path& dir) {
 }
 
 pid_t orvo_pid(const Tmux& tmux) {
-  const pid_t shell = tmux.pane_pid();
-  std::istringstream children(read_file(fmt::format("/proc/{0}/task/{0}/children", shell)));
+  const auto children =
+      sys::run_and_capture({"pgrep", {"-P", std::to_string(tmux.pane_pid())}, {}, {}});
+  if (!children) {
+    throw std::runtime_error("cannot run pgrep: " + children.error().message());
+  }
+  std::istringstream pids(children->out);
   pid_t pid = 0;
-  children >> pid;
+  pids >> pid;
   return pid;
 }
 

@@ -10,7 +10,7 @@
 namespace orvo::core::log {
 namespace {
 
-std::chrono::system_clock::time_point fixed_time() {
+std::chrono::sys_time<std::chrono::nanoseconds> fixed_time() {
   using namespace std::chrono;
   return sys_days{2026y / January / 2} + 3h + 4min + 5s + 123456789ns;
 }
@@ -73,7 +73,7 @@ TEST(FormatLine, EscapesTerminalControlsInTheMessageOnly) {
 
 TEST(FormatLine, WritesTheTimeInUtcWithTruncatedMicroseconds) {
   using namespace std::chrono;
-  const auto line = [](system_clock::time_point time) {
+  const auto line = [](sys_time<nanoseconds> time) {
     return format_line(time, Level::Info, "t", "m", {}, false).substr(0, 27);
   };
   EXPECT_EQ(line(sys_days{1970y / January / 1}), "1970-01-01T00:00:00.000000Z");

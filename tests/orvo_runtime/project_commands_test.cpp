@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "orvo_sys/portable.hpp"
 #include "support/runtime_fixture.hpp"
 
 namespace orvo::runtime {
@@ -338,7 +339,7 @@ TEST_F(RuntimeTest, OpenEditorRunsTheEditorOnThePathWithTheGivenStreamsUntilItEn
                    true);
   write_prefs("fake-editor", "pi");
   int input[2];
-  ASSERT_EQ(pipe2(input, O_CLOEXEC), 0);
+  ASSERT_EQ(sys::open_cloexec_pipe(input), 0);
   ASSERT_EQ(write(input[1], "typed\n", 6), 6);
   close(input[1]);
   const int out = open((tmp / "out").c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600);

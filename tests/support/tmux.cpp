@@ -54,10 +54,14 @@ std::string trim_trailing_newlines(std::string text) {
   return text;
 }
 
-// The exit status (or 128 + signal) of `pid` when it is a zombie, from /proc/<pid>/stat: the
-// state is the third field, the raw wait status the 52nd.
+// The exit status (or 128 + signal) of `pid` when it is a zombie, from Linux's /proc/<pid>/stat:
+// the state is the third field, the raw wait status the 52nd. Nothing where there is no /proc.
 std::optional<int> zombie_exit_status(pid_t pid) {
-  const std::string stat = read_file("/proc/" + std::to_string(pid) + "/stat");
+  const std::filesystem::path entry = "/proc/" + std::to_string(pid) + "/stat";
+  if (!std::filesystem::exists(entry)) {
+    return std::nullopt;
+  }
+  const std::string stat = read_file(entry);
   const std::size_t name_end = stat.rfind(')');
   if (name_end == std::string::npos) {
     return std::nullopt;

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <locale.h>
+#if defined(__APPLE__)
+#include <xlocale.h>  // macOS declares locale_t and the *_l functions here
+#endif
+
+#include <string>
+
+// The calls whose form differs between the systems Orvo builds on, glibc on Linux and macOS,
+// each behind one function that works on both.
+namespace orvo::sys {
+
+// Opens a pipe whose two ends are closed on exec, so that no child inherits them unasked.
+// Returns 0, or the error number with nothing opened.
+[[nodiscard]] int open_cloexec_pipe(int (&fds)[2]);
+
+// The C library's text for the error number `code`.
+[[nodiscard]] std::string error_text(int code);
+
+// Whether the terminal behind `fd` has hung up: it reads as ready while no byte waits in it.
+// Never waits; a descriptor select cannot watch counts as not hung up.
+[[nodiscard]] bool terminal_hung_up(int fd);
+
+// Sets the character type of the locale to the user's when that is UTF-8, else to a UTF-8 one
+// the system has; the other categories are left as they are. Returns whether the character type
+// is UTF-8 afterwards.
+bool use_utf8_ctype();
+
+// A locale whose character type is UTF-8, for classifying characters whatever the process's
+// locale is, or (locale_t)0 when the system has none. Made once, kept for the process's life.
+[[nodiscard]] locale_t utf8_locale();
+
+}  // namespace orvo::sys
