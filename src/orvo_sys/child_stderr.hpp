@@ -15,8 +15,8 @@ namespace orvo::sys {
 
 // A child started without waiting whose standard error comes to the parent through a pipe.
 struct ChildWithStderr {
-  pid_t pid = 0;
-  UniqueFd err;  // the read end of the pipe, closed on exec
+  pid_t pid = 0;  // for information only: the child is reaped in the background
+  UniqueFd err;   // the read end of the pipe, closed on exec
 };
 
 // Starts `command` with standard input and output on the null device and standard error into a
@@ -29,8 +29,9 @@ struct ChildWithStderr {
 // Whether a pipe's writers are all gone once what it held has been read.
 enum class PipeEnd { Open, Ended };
 
-// Appends what the pipe `fd` holds now to `sink`, at most `limit` bytes, without waiting for
-// more; `Ended` once every writer has closed it and nothing is left. Fails when reading fails.
+// Appends what the pipe `fd` (an open descriptor) holds now to `sink`, at most `limit` bytes,
+// without waiting for more; `Ended` once every writer has closed it and nothing is left. Fails
+// when reading fails.
 [[nodiscard]] tl::expected<PipeEnd, OsError> read_available(int fd, std::string& sink,
                                                             std::size_t limit);
 
