@@ -242,7 +242,8 @@ TEST_F(TuiTest, AgentKeyRunsTheAgentInTheForegroundAndDropsKeysTypedMeanwhile) {
 // …") and a refused Automation permission is an error on its standard error; both come while the
 // agent runs or after Orvo has its screen back. This fake writes both once the agent runs and
 // again when the test says so, its last error in two pieces; the stand-in of other systems is
-// started the same way.
+// started the same way. That the real osascript and Terminal write these texts at these times
+// only a Mac can show.
 TEST_F(TuiTest, TheWindowProgramsOutputShowsOnlyInTheStatusLine) {
   write_file(bin() / "osascript",
              fmt::format("#!/bin/sh\n"

@@ -143,7 +143,8 @@ TEST_F(RuntimeTest, StartPiForAnUnknownProjectDoesNothing) {
 
 TEST_F(RuntimeTest, WhatOsascriptWritesReachesOnlyTheWindowMessage) {
   // Terminal's answer on standard output, an error on standard error, and which of its input and
-  // output are the null device (/dev/fd/N names the open file on Linux and macOS).
+  // output are the null device (/dev/fd/N names the open file, so -ef compares it with the
+  // device; that -ef sees it so on macOS too only a Mac can confirm).
   test::write_file(
       bin / "osascript",
       "#!/bin/sh\n"

@@ -31,7 +31,8 @@ bool eventually(Predicate done) {
 
 TEST(SpawnDetachedWithStderr, HandsOverOnlyStandardErrorAndReapsTheChild) {
   test::TempDir tmp;
-  // /dev/fd/N names the open file itself on Linux and macOS, so -ef compares it with the device.
+  // /dev/fd/N names the open file itself, so -ef compares it with the device; that -ef sees it
+  // so on macOS too only a Mac can confirm.
   const auto child = spawn_detached_with_stderr(
       {"sh",
        {"-c",
