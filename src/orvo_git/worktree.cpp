@@ -154,10 +154,12 @@ GitResult<void> create_worktree(const std::filesystem::path& main_path,
     }
   }
   const std::string target_text = core::display(target);
+  // Without --quiet git writes "Preparing worktree (…)" to standard error before it refuses, and
+  // the status line, which shows the error's first line, would hide the reason.
   if (new_branch) {
-    return git_ok(main_path, {"worktree", "add", "-b", branch, target_text, base});
+    return git_ok(main_path, {"worktree", "add", "--quiet", "-b", branch, target_text, base});
   }
-  return git_ok(main_path, {"worktree", "add", target_text, branch});
+  return git_ok(main_path, {"worktree", "add", "--quiet", target_text, branch});
 }
 
 GitResult<void> remove_worktree(const std::filesystem::path& main_path,

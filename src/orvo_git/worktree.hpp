@@ -34,7 +34,8 @@ namespace orvo::git {
 // otherwise on the existing `branch`. Fails, before anything is changed, with `Other`
 // "'{}' is not a valid branch name" or "invalid reference: {}" when the branch or the base
 // begins with a hyphen, and "path already exists: {}" when `target` exists; with `Io` when its
-// parent directories cannot be made (those made stay), and with git's error otherwise.
+// parent directories cannot be made (those made stay), and with git's error otherwise, which
+// holds git's refusal alone: git is asked for no progress lines.
 [[nodiscard]] GitResult<void> create_worktree(const std::filesystem::path& main_path,
                                               const std::filesystem::path& target,
                                               const std::string& branch, const std::string& base,

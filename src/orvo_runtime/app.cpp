@@ -12,6 +12,7 @@
 #include "orvo_git/error.hpp"
 #include "orvo_git/path.hpp"
 #include "orvo_git/worktree.hpp"
+#include "orvo_sys/child_stderr.hpp"
 #include "orvo_sys/process.hpp"
 
 namespace orvo::runtime {
@@ -253,9 +254,15 @@ core::Result<void> Runtime::start_pi(const core::ProjectId& project_id,
   const agent::LaunchSpec launch =
       agent::launch_pi(prefs, agent::LaunchContext{worktree, main_path, branch, quick_base});
   // The window is not waited for and a failure to start osascript is not reported: the
-  // session is recorded either way.
-  (void)sys::spawn_detached(
+  // session is recorded either way. Its output never goes to the terminal, where it would land
+  // in the agent's screen or over Orvo's: Terminal's answer is dropped, and its errors are read
+  // from a pipe and shown by the interface.
+  auto window = sys::spawn_detached_with_stderr(
       sys::Command{"osascript", {"-e", terminal_script(worktree, launch.program)}, {}, {}});
+  if (window) {
+    const std::lock_guard lock(window_mutex_);
+    window_messages_.watch(std::move(window->err));
+  }
 
   const core::UtcTime now = core::utc_now();
   const core::TermSession session{
@@ -267,6 +274,11 @@ core::Result<void> Runtime::start_pi(const core::ProjectId& project_id,
   events_.send(core::SessionUpdated{session});
   emit_projects_changed();
   return {};
+}
+
+std::optional<std::string> Runtime::take_window_message() {
+  const std::lock_guard lock(window_mutex_);
+  return window_messages_.take();
 }
 
 core::Result<std::vector<std::string>> Runtime::list_branches(

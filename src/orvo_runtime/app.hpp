@@ -14,6 +14,7 @@
 #include "orvo_core/ids.hpp"
 #include "orvo_core/model.hpp"
 #include "orvo_runtime/events.hpp"
+#include "orvo_runtime/window_messages.hpp"
 #include "orvo_store/store.hpp"
 #include "orvo_sys/process.hpp"
 
@@ -79,11 +80,12 @@ using RuntimeCmd =
 
 // The orchestrator between the interface and the outside world: owns the store, the cache of
 // each project's worktrees, the agent sessions of this run and the focus, runs the commands and
-// broadcasts what changed. Each of the four mutexes is held only for a short copy or update,
+// broadcasts what changed. Each of the five mutexes is held only for a short copy or update,
 // never while git or another child runs; only `snapshot` holds several, in the order store,
-// worktrees, sessions, focus. Only the main thread uses the runtime (the interface loop or the
-// dump), so the locks are never contended; they stay, in that order, so that sharing the runtime
-// with another thread can neither race nor deadlock.
+// worktrees, sessions, focus (the window messages' mutex is never held with another). Only the main
+// thread uses the runtime (the interface loop or the dump), so the locks are never contended; they
+// stay, in that order, so that sharing the runtime with another thread can neither race nor
+// deadlock.
 class Runtime {
  public:
   explicit Runtime(store::Store store);
@@ -136,7 +138,8 @@ class Runtime {
 
   // Asks a new Terminal window, through `osascript`, to run the agent program in `worktree`, and
   // records the session; fails only with "project not found". A failure to start `osascript`
-  // is ignored.
+  // is ignored. `osascript` gets the null device as standard input and output; what it writes to
+  // its standard error is kept for `take_window_message`.
   [[nodiscard]] core::Result<void> start_pi(const core::ProjectId& project_id,
                                             const std::filesystem::path& worktree);
 
@@ -144,6 +147,10 @@ class Runtime {
   // git's message.
   [[nodiscard]] core::Result<std::vector<std::string>> list_branches(
       const core::ProjectId& project_id) const;
+
+  // Reads, without waiting, what the `osascript` programs of `start_pi` wrote to their standard
+  // error since the previous call: the last non-empty line that arrived, if any.
+  [[nodiscard]] std::optional<std::string> take_window_message();
 
   // A receiver for the events broadcast from now on.
   [[nodiscard]] EventReceiver subscribe();
@@ -183,6 +190,8 @@ class Runtime {
   std::vector<core::TermSession> sessions_;
   mutable std::mutex focus_mutex_;
   core::FocusState focus_;
+  std::mutex window_mutex_;
+  WindowMessages window_messages_;
 };
 
 // `text` quoted as one word for a POSIX shell: wrapped in apostrophes, each apostrophe inside

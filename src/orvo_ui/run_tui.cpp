@@ -22,6 +22,14 @@ std::string agent_end_message(const tl::expected<sys::ExitStatus, sys::ProcessEr
   return fmt::format("Pi failed: {} (is `pi` on PATH?)", status.error().message());
 }
 
+// Shows the last line the Terminal window programs wrote to their standard error since the
+// previous turn, in place of the message before it.
+void show_window_message(UiApp& app) {
+  if (auto message = app.runtime->take_window_message()) {
+    app.show_toast(fmt::format("Terminal window: {}", *message));
+  }
+}
+
 }  // namespace
 
 EventLoop::EventLoop(TerminalSession& terminal, UiApp& app)
@@ -50,6 +58,7 @@ core::Result<bool> EventLoop::turn() {
   if (termination_requested()) {
     return false;
   }
+  show_window_message(app_);
   if (!*event) {
     app_.expire_toast(std::chrono::steady_clock::now());
     return true;

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdint>
 #include <filesystem>
 #include <memory>
 #include <sstream>
@@ -41,9 +42,9 @@ class DialogE2eTest : public testing::Test {
   }
 
   // Starts orvo on `repo_` and waits for its project row.
-  void start() {
+  void start(std::uint16_t width = 100) {
     TmuxOptions options;
-    options.width = 100;
+    options.width = width;
     options.height = 30;
     options.home = home();
     options.env = {{"PATH", search_path_with(bin())}};
@@ -142,6 +143,23 @@ TEST_F(DialogE2eTest, EnterOpensATerminalWindowAndRunsTheAgentInTheForeground) {
                 {"-e", fmt::format("tell application \"Terminal\" to do script \"cd '{}' && 'pi'\"",
                                    wt.string())}}));
   EXPECT_NE(cursor_row(tui_->capture()).find("[feat]"), std::string::npos) << tui_->capture();
+  quit();
+}
+
+TEST_F(DialogE2eTest, AFailedCreateShowsGitsReason) {
+  start(160);
+  tui_->send_keys({"n"});
+  expect_text(" New Worktree ");
+  tui_->send_text("feat");
+  tui_->send_keys({"Tab", "BSpace", "BSpace", "BSpace", "BSpace"});
+  tui_->send_text("nope");
+  expect_text("base: nope");
+  tui_->send_keys({"C-p"});
+
+  // git 2.39 refuses an unknown base with status 255; the status line shows the first line.
+  expect_text("ctx " + repo_.path().string() +
+              "  ·  create failed: git failed (255): fatal: not a valid object name: 'nope'\n");
+  EXPECT_FALSE(std::filesystem::exists(placed("feat")));
   quit();
 }
 

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
 #include <sstream>
 #include <string>
@@ -235,6 +236,65 @@ TEST_F(TuiTest, AgentKeyRunsTheAgentInTheForegroundAndDropsKeysTypedMeanwhile) {
 
   tmux.send_keys({"q"});
   expect_orvo_ended(tmux, 0);
+}
+
+// On a Mac, Terminal answers osascript's `do script` on its standard output ("tab 1 of window id
+// …") and a refused Automation permission is an error on its standard error; both come while the
+// agent runs or after Orvo has its screen back. This fake writes both once the agent runs and
+// again when the test says so, its last error in two pieces; the stand-in of other systems is
+// started the same way. That the real osascript and Terminal write these texts at these times
+// only a Mac can show.
+TEST_F(TuiTest, TheWindowProgramsOutputShowsOnlyInTheStatusLine) {
+  write_file(bin() / "osascript",
+             fmt::format("#!/bin/sh\n"
+                         "i=0\n"
+                         "while [ ! -e '{0}/pi' ] && [ $i -lt 200 ]; do\n"
+                         "  sleep 0.05; i=$((i + 1))\n"
+                         "done\n"
+                         "echo 'tab 1 of window id 4242'\n"
+                         "echo 'first window error' >&2\n"
+                         "touch '{0}/early'\n"
+                         "i=0\n"
+                         "while [ ! -e '{0}/late' ] && [ $i -lt 200 ]; do\n"
+                         "  sleep 0.05; i=$((i + 1))\n"
+                         "done\n"
+                         "echo 'tab 2 of window id 4243'\n"
+                         "printf 'execution error: Not authorized to send Apple events to ' >&2\n"
+                         "sleep 0.3\n"
+                         "printf 'Terminal. (-1743)\\n\\n' >&2\n",
+                         calls().string()),
+             true);
+  const std::string late_error =
+      "Terminal window: execution error: Not authorized to send Apple events to Terminal. (-1743)";
+  Tmux tmux = start(200, 24);
+  ASSERT_TRUE(tmux.wait_for_text("j/k move")) << tmux.capture();
+  tmux.send_keys({"j", "p"});
+  ASSERT_TRUE(tmux.wait_for_text("agent-running")) << tmux.capture();
+  ASSERT_TRUE(tmux.wait_until(
+      [&](const std::string&) { return std::filesystem::exists(calls() / "early"); }));
+  // Written straight to the terminal, the lines would show within this wait.
+  EXPECT_FALSE(tmux.wait_until(
+      [](const std::string& screen) { return screen.find("window") != std::string::npos; },
+      std::chrono::milliseconds(500)))
+      << tmux.capture();
+
+  write_file(calls() / "release", "");
+  ASSERT_TRUE(
+      tmux.wait_for_text("ctx " + feat().string() + "  ·  Terminal window: first window error"))
+      << "read after the agent, it replaces \"Pi exited\"\n"
+      << tmux.capture();
+  const std::string before = tmux.capture();
+  write_file(calls() / "late", "");
+  ASSERT_TRUE(tmux.wait_for_text(late_error)) << tmux.capture();
+  std::string expected = before;
+  expected.replace(expected.find("Terminal window: first window error"),
+                   std::string("Terminal window: first window error").size(), late_error);
+  EXPECT_EQ(tmux.capture(), expected) << "nothing else on the screen changed";
+  EXPECT_EQ(tmux.query("#{cursor_flag}"), "0");
+
+  tmux.send_keys({"q"});
+  expect_orvo_ended(tmux, 0);
+  EXPECT_EQ(tmux.capture().find("tab "), std::string::npos) << tmux.capture();
 }
 
 TEST_F(TuiTest, AnAgentThatCannotStartIsAStatusMessage) {

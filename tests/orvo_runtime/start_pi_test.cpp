@@ -1,9 +1,12 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <vector>
 
 #include "support/runtime_fixture.hpp"
@@ -136,6 +139,37 @@ TEST_F(RuntimeTest, StartPiForAnUnknownProjectDoesNothing) {
   EXPECT_THAT(events(), IsEmpty());
   EXPECT_THAT(project(id).sessions, IsEmpty());
   EXPECT_EQ(osascript_calls_before_marker(id), 0U);
+}
+
+TEST_F(RuntimeTest, WhatOsascriptWritesReachesOnlyTheWindowMessage) {
+  // Terminal's answer on standard output, an error on standard error, and which of its input and
+  // output are the null device (/dev/fd/N names the open file, so -ef compares it with the
+  // device; that -ef sees it so on macOS too only a Mac can confirm).
+  test::write_file(
+      bin / "osascript",
+      "#!/bin/sh\n"
+      "t=; [ /dev/fd/0 -ef /dev/null ] && t=in; [ /dev/fd/1 -ef /dev/null ] && t=$t-out\n"
+      "echo \"$t\" > '" +
+          (tmp / "streams").string() +
+          "'\n"
+          "echo 'tab 1 of window id 4242'\n"
+          "echo 'first line' >&2\n"
+          "echo 'execution error: Not authorized (-1743)' >&2\n",
+      true);
+  test::GitRepo repo(tmp / "proj");
+  const core::ProjectId id = add(repo);
+  EXPECT_EQ(rt().take_window_message(), std::nullopt);
+  ASSERT_TRUE(rt().handle(StartPi{repo.path(), id}));
+
+  std::optional<std::string> message;
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  while (!message && std::chrono::steady_clock::now() < deadline) {
+    message = rt().take_window_message();
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  EXPECT_EQ(message, "execution error: Not authorized (-1743)");
+  EXPECT_EQ(test::read_file(tmp / "streams"), "in-out\n");
+  EXPECT_EQ(rt().take_window_message(), std::nullopt);
 }
 
 }  // namespace

@@ -298,8 +298,7 @@ TEST_F(DialogTest, CreationThatCannotRunClosesTheDialogWithAMessage) {
       {"the directory exists already", new_worktree(id, "taken", "main"), key(Kind::Enter),
        "create failed: path already exists: " + (tmp / "worktrees" / "proj" / "taken").string()},
       {"git refuses the base", new_worktree(id, "x", "nope"), key(U'p', Mod::Control),
-       "create failed: git failed (255): Preparing worktree (new branch 'x')\nfatal: not a valid "
-       "object name: 'nope'"},
+       "create failed: git failed (255): fatal: not a valid object name: 'nope'"},
       {"the project is gone", new_worktree(test::project_id(9), "x", "main"), key(Kind::Enter),
        "create failed: project not found"},
   };
