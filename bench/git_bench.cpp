@@ -58,23 +58,28 @@ void BM_GitLargeOutput(benchmark::State& state) {
 }
 BENCHMARK(BM_GitLargeOutput)->Unit(benchmark::kMillisecond)->UseRealTime();
 
-// A listing of 1,000 worktrees whose directories exist, so every path is really resolved.
+// A NUL-separated listing of 1,000 worktrees whose directories exist, so every path is really
+// resolved.
 void BM_ParsePorcelain(benchmark::State& state) {
   ScratchDir dir;
   std::string listing;
   for (int i = 0; i < kWorktrees; ++i) {
     const std::filesystem::path wt = dir.path() / ("wt-" + std::to_string(i));
     std::filesystem::create_directory(wt);
-    listing += "worktree " + wt.string() + "\nHEAD 0123456789abcdef0123456789abcdef01234567\n";
-    listing += i % 7 == 3 ? "detached\n" : "branch refs/heads/feature/" + std::to_string(i) + "\n";
+    listing += "worktree " + wt.string() + '\0';
+    listing += "HEAD 0123456789abcdef0123456789abcdef01234567";
+    listing += '\0';
+    listing += i % 7 == 3 ? "detached" : "branch refs/heads/feature/" + std::to_string(i);
+    listing += '\0';
     if (i % 50 == 0) {
-      listing += "locked reason\n";
+      listing += "locked reason";
+      listing += '\0';
     }
-    listing += "\n";
+    listing += '\0';
   }
   const std::filesystem::path main = dir.path() / "wt-0";
   for (auto _ : state) {
-    auto views = orvo::git::parse_porcelain(listing, main);
+    auto views = orvo::git::parse_porcelain(listing, main, orvo::git::PorcelainForm::Nul);
     benchmark::DoNotOptimize(views.data());
   }
   state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations()) * kWorktrees);

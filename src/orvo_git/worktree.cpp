@@ -13,6 +13,9 @@ namespace {
 constexpr std::string_view kWorktreeLabel = "worktree ";
 constexpr std::string_view kBranchLabel = "branch ";
 constexpr std::string_view kLocalBranchPrefix = "refs/heads/";
+// The exit status of git's refusal of an option it does not know; git before 2.36 refuses the
+// listing's `-z` with it.
+constexpr int kUsageStatus = 129;
 
 // Whether `path` resolves (realpath) to `resolved`, itself a resolved path or a failure.
 bool resolves_to(const std::filesystem::path& path,
@@ -44,7 +47,7 @@ class MainMatcher {
   tl::expected<std::filesystem::path, sys::OsError> canonical_main_;
 };
 
-// The record being read, with the lines seen since the last one was added.
+// The record being read, with the fields seen since the last one was added.
 struct Pending {
   std::optional<std::string_view> path;
   std::optional<std::string_view> branch;
@@ -57,25 +60,25 @@ class PorcelainReader {
  public:
   explicit PorcelainReader(const std::filesystem::path& main_path) : matcher_(main_path) {}
 
-  void read(std::string_view line) {
-    if (line.empty()) {
+  void read(std::string_view field) {
+    if (field.empty()) {
       flush();
-    } else if (line.starts_with(kWorktreeLabel)) {
+    } else if (field.starts_with(kWorktreeLabel)) {
       if (pending_.path) {
         flush();
       }
-      pending_.path = line.substr(kWorktreeLabel.size());
-    } else if (line.starts_with(kBranchLabel)) {
-      std::string_view branch = line.substr(kBranchLabel.size());
+      pending_.path = field.substr(kWorktreeLabel.size());
+    } else if (field.starts_with(kBranchLabel)) {
+      std::string_view branch = field.substr(kBranchLabel.size());
       if (branch.starts_with(kLocalBranchPrefix)) {
         branch.remove_prefix(kLocalBranchPrefix.size());
       }
       pending_.branch = branch;
-    } else if (line == "bare") {
+    } else if (field == "bare") {
       pending_.bare = true;
-    } else if (line == "detached") {
+    } else if (field == "detached") {
       pending_.detached = true;
-    } else if (line.starts_with("locked")) {
+    } else if (field.starts_with("locked")) {
       pending_.locked = true;
     }
   }
@@ -104,13 +107,56 @@ class PorcelainReader {
   std::vector<core::WorktreeView> views_;
 };
 
+// The fields of the NUL-separated form: the text split at each NUL, a final NUL making no extra
+// empty field. Views into `text`.
+std::vector<std::string_view> split_nul_fields(std::string_view text) {
+  std::vector<std::string_view> fields;
+  while (!text.empty()) {
+    const std::size_t end = text.find('\0');
+    fields.push_back(text.substr(0, end));
+    if (end == std::string_view::npos) {
+      break;
+    }
+    text.remove_prefix(end + 1);
+  }
+  return fields;
+}
+
+// git's porcelain listing as it was read.
+struct Listing {
+  std::string output;
+  PorcelainForm form;
+};
+
+using GitRunner = GitResult<std::string> (*)(const std::filesystem::path&,
+                                             const std::vector<std::string>&);
+
+// Runs git's worktree listing in `dir` with `run`: the NUL-separated form, or the line form when
+// git is too old to know `-z`.
+GitResult<Listing> read_listing(const std::filesystem::path& dir, GitRunner run) {
+  auto whole = run(dir, {"worktree", "list", "--porcelain", "-z"});
+  if (whole) {
+    return Listing{std::move(*whole), PorcelainForm::Nul};
+  }
+  const GitError& error = whole.error();
+  if (error.kind() != GitError::Kind::CommandFailed || error.status() != kUsageStatus) {
+    return tl::unexpected(std::move(whole.error()));
+  }
+  return run(dir, {"worktree", "list", "--porcelain"}).map([](std::string output) {
+    return Listing{std::move(output), PorcelainForm::Lines};
+  });
+}
+
 }  // namespace
 
 std::vector<core::WorktreeView> parse_porcelain(std::string_view output,
-                                                const std::filesystem::path& main_path) {
+                                                const std::filesystem::path& main_path,
+                                                PorcelainForm form) {
   PorcelainReader reader(main_path);
-  for (std::string_view line : sys::split_lines(output)) {
-    reader.read(line);
+  const std::vector<std::string_view> fields =
+      form == PorcelainForm::Nul ? split_nul_fields(output) : sys::split_lines(output);
+  for (const std::string_view field : fields) {
+    reader.read(field);
   }
   reader.flush();
   return reader.take();
@@ -128,8 +174,8 @@ std::optional<std::size_t> find_worktree(const std::vector<core::WorktreeView>& 
 }
 
 GitResult<std::vector<core::WorktreeView>> list_worktrees(const std::filesystem::path& main_path) {
-  return git(main_path, {"worktree", "list", "--porcelain"}).map([&](const std::string& output) {
-    return parse_porcelain(output, main_path);
+  return read_listing(main_path, git).map([&](const Listing& listing) {
+    return parse_porcelain(listing.output, main_path, listing.form);
   });
 }
 
@@ -186,11 +232,12 @@ GitResult<std::filesystem::path> repo_toplevel(const std::filesystem::path& dir)
 
 std::filesystem::path main_worktree(const std::filesystem::path& root) {
   // Read as bytes: the main worktree's path is stored as the project's main path.
-  const auto output = git_bytes(root, {"worktree", "list", "--porcelain"});
-  if (!output) {
+  const auto listing = read_listing(root, git_bytes);
+  if (!listing) {
     return root;
   }
-  const std::vector<core::WorktreeView> listed = parse_porcelain(*output, root);
+  const std::vector<core::WorktreeView> listed =
+      parse_porcelain(listing->output, root, listing->form);
   const std::optional<std::size_t> at = find_worktree(listed, root);
   // git lists the main worktree first; `root` anywhere after it is a linked worktree.
   if (!at || *at == 0 || listed.front().bare) {

@@ -12,16 +12,27 @@
 
 namespace orvo::git {
 
-// The worktrees of git's porcelain listing, in the listing's order: path, branch (short when
-// under refs/heads/, absent when detached), locked and bare flags. Marked main: when `main_path`
-// resolves (realpath), exactly the records that resolve to the same directory; otherwise the
-// first record and every record whose path equals `main_path` component by component. Never
-// fails: lines it does not know are ignored. Touches the disk only to resolve paths.
-[[nodiscard]] std::vector<core::WorktreeView> parse_porcelain(
-    std::string_view output, const std::filesystem::path& main_path);
+// How the fields of git's porcelain listing are separated.
+enum class PorcelainForm {
+  // `--porcelain -z` (git 2.36 and later): each field ends in a NUL and each record in one more,
+  // so a path holding a line feed or ending in a carriage return stays whole.
+  Nul,
+  // `--porcelain`: one field a line; a carriage return before a line feed goes with it. A path
+  // holding a line feed is cut there.
+  Lines,
+};
 
-// The worktrees of the repository at `main_path`, from `git worktree list --porcelain`. Fails
-// with git's error.
+// The worktrees of git's porcelain listing in `form`, in the listing's order: path, branch
+// (short when under refs/heads/, absent when detached), locked and bare flags. Marked main: when
+// `main_path` resolves (realpath), exactly the records that resolve to the same directory;
+// otherwise the first record and every record whose path equals `main_path` component by
+// component. Never fails: fields it does not know are ignored. Touches the disk only to resolve
+// paths.
+[[nodiscard]] std::vector<core::WorktreeView> parse_porcelain(
+    std::string_view output, const std::filesystem::path& main_path, PorcelainForm form);
+
+// The worktrees of the repository at `main_path`, from `git worktree list --porcelain -z`, or
+// from the line form where git is older than 2.36 and refuses `-z`. Fails with git's error.
 [[nodiscard]] GitResult<std::vector<core::WorktreeView>> list_worktrees(
     const std::filesystem::path& main_path);
 

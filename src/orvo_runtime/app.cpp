@@ -413,18 +413,16 @@ core::Result<void> Runtime::run(Refresh cmd) {
 }
 
 core::Result<void> Runtime::run(Bootstrap /*cmd*/) {
-  reload_store();
   bootstrap();
   return {};
 }
 
-void Runtime::reload_store() {
+core::Result<void> Runtime::reload_store() {
   const std::lock_guard lock(store_mutex_);
-  // A file damaged meanwhile keeps what was read last; the next change reports the damage.
   if (auto reloaded = store_.reload(); !reloaded) {
-    core::log::event(core::log::Level::Warn, kLogTarget, "reload state failed",
-                     {{"error", reloaded.error().message()}});
+    return tl::unexpected(reloaded.error().to_error());
   }
+  return {};
 }
 
 }  // namespace orvo::runtime

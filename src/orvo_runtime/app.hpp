@@ -118,6 +118,10 @@ class Runtime {
   // broadcasts once.
   void bootstrap();
 
+  // Reads the state file again, so that projects other runs added or removed show. Fails with the
+  // store's message ("json: …", "io: …") and then keeps the data read last; writes nothing.
+  [[nodiscard]] core::Result<void> reload_store();
+
   // Runs one command to its end; fails with the message of the step that failed.
   [[nodiscard]] core::Result<void> handle(RuntimeCmd cmd);
 
@@ -167,10 +171,6 @@ class Runtime {
   [[nodiscard]] core::Result<void> run(OpenEditor cmd);
   [[nodiscard]] core::Result<void> run(Refresh cmd);
   [[nodiscard]] core::Result<void> run(Bootstrap cmd);
-
-  // Reads the state file again, so projects that other runs added or removed show; a failure is
-  // logged and the data read last stays.
-  void reload_store();
 
   // The first stored project with identifier `id`; needs `store_mutex_` held.
   [[nodiscard]] const core::Project* stored_project(const core::ProjectId& id) const;

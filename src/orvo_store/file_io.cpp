@@ -18,6 +18,8 @@ namespace orvo::store {
 namespace {
 
 constexpr std::string_view kInvalidUtf8 = "stream did not contain valid UTF-8";
+// The links one path lookup follows at most on macOS (MAXSYMLINKS); Linux follows 40.
+constexpr int kMaxLinks = 32;
 
 tl::unexpected<IoError> last_error() {
   return tl::unexpected(IoError::os(errno));
@@ -128,17 +130,6 @@ IoResult<void> rewrite(int fd, std::string_view content) {
   return write_durably(fd, content);
 }
 
-// The file a save really replaces: a symbolic link is followed, so that the link stays and its
-// target gets the new content; a link that leads nowhere is replaced itself.
-std::filesystem::path followed(const std::filesystem::path& file) {
-  std::error_code error;
-  if (!std::filesystem::is_symlink(file, error)) {
-    return file;
-  }
-  std::filesystem::path target = std::filesystem::canonical(file, error);
-  return error ? file : target;
-}
-
 // The new content is already in place when this runs; a directory that cannot be synced only
 // leaves the rename's durability to the file system's own schedule.
 void sync_dir(const std::filesystem::path& dir) {
@@ -224,8 +215,30 @@ IoResult<std::string> read_text(const std::filesystem::path& file) {
   return content;
 }
 
-IoResult<void> replace_file(const std::filesystem::path& link_or_file, std::string_view content) {
-  const std::filesystem::path file = followed(link_or_file);
+IoResult<std::filesystem::path> resolve_links(const std::filesystem::path& file) {
+  std::filesystem::path at = file;
+  for (int links = 0; links <= kMaxLinks; ++links) {
+    struct stat st {};
+    if (::lstat(at.c_str(), &st) != 0) {
+      if (errno == ENOENT) {
+        return at;  // nothing there yet: this is the file a save creates
+      }
+      return last_error();
+    }
+    if (!S_ISLNK(st.st_mode)) {
+      return at;
+    }
+    std::error_code error;
+    const std::filesystem::path target = std::filesystem::read_symlink(at, error);
+    if (error) {
+      return tl::unexpected(IoError::os(error.value()));
+    }
+    at = target.is_absolute() ? target : at.parent_path() / target;
+  }
+  return tl::unexpected(IoError::os(ELOOP));
+}
+
+IoResult<void> replace_file(const std::filesystem::path& file, std::string_view content) {
   struct stat old {};
   const bool has_old = ::stat(file.c_str(), &old) == 0;
   auto replaced = replace_through_temp(file, has_old ? &old : nullptr, content);

@@ -49,15 +49,21 @@ using IoResult = tl::expected<T, IoError>;
 // IoError::invalid_utf8() for other content.
 [[nodiscard]] IoResult<std::string> read_text(const std::filesystem::path& file);
 
-// Replaces `file` with `content` so that it holds either the old or the whole new content: the
-// text goes to the temporary file ".{name}.tmp" beside it (a leftover of an interrupted save is
-// replaced), is flushed to disk, keeps the old file's permission bits and, where the process may
-// set them, its owner and group (a new file gets 0666 before the umask), and is renamed over
-// `file` (over its target when `file` is a symbolic link, so the link stays). When the directory
+// The file that `file` names once its symbolic links are followed: `file` itself when it is no
+// link or does not exist, else the link's target, followed in turn, also when the last target
+// does not exist yet (a relative target counts from the link's folder). Fails when a path cannot
+// be examined or a link read, and with ELOOP after more links than the system itself follows.
+[[nodiscard]] IoResult<std::filesystem::path> resolve_links(const std::filesystem::path& file);
+
+// Replaces `file`, a path whose links are already followed (`resolve_links`), with `content` so
+// that it holds either the old or the whole new content: the text goes to the temporary file
+// ".{name}.tmp" beside it (a leftover of an interrupted save is replaced), is flushed to disk,
+// keeps the old file's permission bits and, where the process may set them, its owner and group
+// (a new file gets 0666 before the umask), and is renamed over `file`. When the directory
 // refuses the temporary file or the rename for lack of permission but `file` itself is
 // writable, `file` is rewritten in place instead. On failure the temporary file is removed and
-// `file` is untouched. Callers must keep other writers of `file` out while this runs (the
-// temporary name is shared).
+// `file` is untouched; a missing folder fails with ENOENT and writes nothing. Callers must keep
+// other writers of `file` out while this runs (the temporary name is shared).
 [[nodiscard]] IoResult<void> replace_file(const std::filesystem::path& file,
                                           std::string_view content);
 

@@ -1,6 +1,7 @@
 #include "orvo_store/store.hpp"
 
 #include <algorithm>
+#include <cerrno>
 
 #include "orvo_core/log.hpp"
 #include "orvo_core/path.hpp"
@@ -15,28 +16,39 @@ tl::unexpected<StoreError> io_failure(const IoError& error) {
   return tl::unexpected(StoreError::io(error));
 }
 
-// Makes the directory of `file` and takes the lock on it.
-StoreResult<DirLock> lock_dir_of(const std::filesystem::path& file, DirLock::Mode mode) {
-  const std::filesystem::path dir = file.parent_path();
-  if (auto made = create_dir_all(dir); !made) {
+// The file the state file's symbolic links lead to, after making the folder of `path` (the one a
+// link lies in, or the file's own).
+StoreResult<std::filesystem::path> state_target(const std::filesystem::path& path) {
+  if (auto made = create_dir_all(path.parent_path()); !made) {
     return io_failure(made.error());
   }
-  auto lock = DirLock::take(dir, mode);
-  if (!lock) {
-    return io_failure(lock.error());
+  auto target = resolve_links(path);
+  if (!target) {
+    return io_failure(target.error());
   }
-  return std::move(*lock);
+  return std::move(*target);
+}
+
+// The lock on the folder of `target`, the state file with its links followed: every run sharing
+// the file, through whichever link, takes the same lock, and the temporary file of a save lies in
+// that folder too.
+IoResult<DirLock> lock_folder_of(const std::filesystem::path& target, DirLock::Mode mode) {
+  return DirLock::take(target.parent_path(), mode);
+}
+
+StoreData empty_state() {
+  return StoreData{{}, core::AppPrefs::defaults()};
 }
 
 // The state file's document, or the empty state with the default preferences when there is no
-// file. Needs the directory's lock held.
+// file. Needs the lock on the folder of `file`, the state file with its links followed.
 StoreResult<StoreData> load(const std::filesystem::path& file) {
   const auto exists = file_exists(file);
   if (!exists) {
     return io_failure(exists.error());
   }
   if (!*exists) {
-    return StoreData{{}, core::AppPrefs::defaults()};
+    return empty_state();
   }
   const auto text = read_text(file);
   if (!text) {
@@ -49,17 +61,26 @@ StoreResult<StoreData> load(const std::filesystem::path& file) {
   return std::move(*data);
 }
 
-// `load` under the directory's shared lock.
-StoreResult<StoreData> load_shared(const std::filesystem::path& file) {
-  const auto lock = lock_dir_of(file, DirLock::Mode::Shared);
-  if (!lock) {
-    return tl::unexpected(lock.error());
+// The state file at `path` read under the shared lock.
+StoreResult<StoreData> load_shared(const std::filesystem::path& path) {
+  const auto target = state_target(path);
+  if (!target) {
+    return tl::unexpected(target.error());
   }
-  return load(file);
+  const auto lock = lock_folder_of(*target, DirLock::Mode::Shared);
+  if (!lock) {
+    // A link to a file whose folder does not exist: there is nothing to read yet, and the next
+    // save reports the missing folder.
+    if (lock.error().os_code() == ENOENT) {
+      return empty_state();
+    }
+    return io_failure(lock.error());
+  }
+  return load(*target);
 }
 
-// Rewrites the state file with `data`; the file is not touched when the text is refused. Needs
-// the directory's lock held exclusively.
+// Rewrites the state file `file` (links followed) with `data`; the file is not touched when the
+// text is refused. Needs the lock on its folder held exclusively.
 StoreResult<void> save(const std::filesystem::path& file, const StoreData& data) {
   const auto text = write_state(data);
   if (!text) {
@@ -147,17 +168,21 @@ StoreResult<void> Store::reload() {
 
 template <class Apply>
 StoreResult<void> Store::change(Apply apply) {
-  auto lock = lock_dir_of(path_, DirLock::Mode::Exclusive);
-  if (!lock) {
-    return tl::unexpected(std::move(lock.error()));
+  const auto target = state_target(path_);
+  if (!target) {
+    return tl::unexpected(target.error());
   }
-  auto data = load(path_);
+  const auto lock = lock_folder_of(*target, DirLock::Mode::Exclusive);
+  if (!lock) {
+    return io_failure(lock.error());
+  }
+  auto data = load(*target);
   if (!data) {
     return tl::unexpected(std::move(data.error()));
   }
   StoreResult<Save> applied = apply(*data);
   if (applied && *applied == Save::Yes) {
-    if (auto saved = save(path_, *data); !saved) {
+    if (auto saved = save(*target, *data); !saved) {
       return saved;
     }
   }

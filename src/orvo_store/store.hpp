@@ -50,12 +50,13 @@ template <class T>
 using StoreResult = tl::expected<T, StoreError>;
 
 // The projects and preferences kept in the state file. Several processes may share one file:
-// each change is one step under an exclusive lock on the file's directory (flock on the directory
-// itself, so it also excludes another Store of the same process): the file is read again as it
-// is now (a missing file is the empty state), the one change is applied to what was read and
-// saved, and only then does the data in memory become that result. A change whose read or save
-// fails changes nothing, on disk or in memory. Reads take the lock shared. No locking between
-// threads: the owner serialises the calls on one Store.
+// each change is one step under an exclusive lock on the folder of the file that the state
+// file's symbolic links lead to (flock on the folder itself, so it also excludes another Store
+// of the same process, and runs that reach one file through different links take one lock): the
+// file is read again as it is now (a missing file is the empty state), the one change is applied
+// to what was read and saved, and only then does the data in memory become that result. A change
+// whose read or save fails changes nothing, on disk or in memory. Reads take the lock shared. No
+// locking between threads: the owner serialises the calls on one Store.
 class Store {
  public:
   // The directory of the state file: "Library/Application Support/orvo" under the home directory
@@ -68,9 +69,11 @@ class Store {
 
   // Creates the directory of `path` with its ancestors, then loads the state file, or starts
   // with no projects and the default preferences when the file does not exist (nothing is
-  // written then). Fails with Io when the directory cannot be made or locked, the file cannot be
-  // examined or read, or is not UTF-8; with Json when its text is refused. A refused file is
-  // left as is.
+  // written then), also when `path` is a link to a file not written yet. A save through such a
+  // link writes its target and keeps the link; one whose target's folder is missing fails with
+  // Io and writes nothing. Fails with Io when the directory cannot be made or locked, a link
+  // cannot be followed, the file cannot be examined or read, or is not UTF-8; with Json when its
+  // text is refused. A refused file is left as is.
   [[nodiscard]] static StoreResult<Store> open_at(std::filesystem::path path);
 
   // The full path of the state file.

@@ -147,12 +147,16 @@ core::Result<KeyOutcome> confirm_delete(UiApp& app, const KeyEvent& /*key*/) {
   return Continue{};
 }
 
+// Reads the state file again, so that projects other runs added are refreshed too, then refreshes
+// every project's worktrees. The read is no part of the refresh command, which cannot fail: a
+// file that cannot be read is reported and ends nothing, and the worktrees are refreshed anyway.
 core::Result<KeyOutcome> refresh(UiApp& app, const KeyEvent& /*key*/) {
+  const core::Result<void> reloaded = app.runtime->reload_store();
   if (auto refreshed = app.runtime->handle(runtime::Bootstrap{}); !refreshed) {
     return tl::unexpected(std::move(refreshed.error()));
   }
   app.needs_reload = true;
-  app.show_toast("refreshed");
+  app.show_toast(reloaded ? "refreshed" : "refresh failed: " + reloaded.error().message());
   return Continue{};
 }
 

@@ -10,6 +10,7 @@
 #include <fmt/format.h>
 
 #include "orvo_core/path.hpp"
+#include "orvo_sys/text.hpp"
 
 namespace orvo::ui {
 namespace {
@@ -42,6 +43,40 @@ const Style kHelpStyle{kDarkGray};
 const Style kDialogBorderStyle{kCyan};
 const Style kMarkerStyle{kGreen};
 const Style kTypedStyle{kWhite};
+
+// `text` with every control character written as a visible escape: \n, \t and \r, the others as
+// \x and two hexadecimal digits; a backslash is doubled, so that no escape reads like a name that
+// holds those characters. The Confirm Delete dialog names the folder a forced removal takes;
+// drawn as they are, control characters would be dropped and the name read as another folder's.
+std::string with_visible_controls(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  while (!text.empty()) {
+    const sys::Utf8Char c = sys::decode_utf8(text);
+    switch (c.code) {
+      case '\\':
+        out += "\\\\";
+        break;
+      case '\n':
+        out += "\\n";
+        break;
+      case '\t':
+        out += "\\t";
+        break;
+      case '\r':
+        out += "\\r";
+        break;
+      default:
+        if (sys::is_control(c.code)) {
+          out += fmt::format("\\x{:02x}", static_cast<unsigned>(c.code));
+        } else {
+          out += text.substr(0, c.length);
+        }
+    }
+    text.remove_prefix(c.length);
+  }
+  return out;
+}
 
 Line row_line(const FlatItem& item) {
   if (const auto* project = std::get_if<ProjectRow>(&item)) {
@@ -162,7 +197,7 @@ std::vector<Line> dialog_body(const Modal& modal) {
           lines.emplace_back(dialog.input + "▋");
         } else if constexpr (std::is_same_v<T, ConfirmDelete>) {
           lines.emplace_back("Force-remove linked worktree?");
-          lines.emplace_back(core::display(dialog.path));
+          lines.emplace_back(with_visible_controls(core::display(dialog.path)));
           lines.emplace_back();
           lines.emplace_back("y = yes   n = cancel");
         } else {

@@ -120,6 +120,20 @@ TEST_F(DumpTest, DeletedRepositoryIsListedWithoutWorktrees) {
   EXPECT_EQ(out.err, "");
 }
 
+TEST_F(DumpTest, ALabelHoldingALineFeedIsPrintedAsItIs) {
+  const GitRepo repo(tmp_ / "src" / "lf");
+  test::run_git(repo.path(), {"worktree", "add", "--quiet", "-b", "plain", "../a"});
+  test::run_git(repo.path(), {"worktree", "add", "--quiet", "-b", "nl", "../a\nb"});
+  const sys::Output out = run_orvo(home(), kDump, {repo.path().string()});
+  EXPECT_EQ(out.status.code(), 0) << out.err;
+  EXPECT_EQ(out.out,
+            "Orvo \u2014 Orvo\n========================\n"
+            "\u25bc lf  quick: main\n"
+            "  \u2192 lf  [main] (main)\n"
+            "    a  [plain]\n"
+            "    a\nb  [nl]\n");
+}
+
 TEST_F(DumpTest, PathOutsideAnyRepositoryFailsWithoutOutputOrState) {
   const std::filesystem::path outside = tmp_ / "outside";
   std::filesystem::create_directories(outside);

@@ -3,6 +3,8 @@
 #include <fmt/format.h>
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
 #include "orvo_git/test_print.hpp"
 
 #include "orvo_git/path.hpp"
@@ -29,7 +31,8 @@ std::vector<std::string> describe(const std::vector<core::WorktreeView>& views) 
 
 using Lines = std::vector<std::string>;
 
-TEST(ParsePorcelain, ReadsRecordsLineByLine) {
+TEST(ParsePorcelain, ReadsRecordsFieldByField) {
+  using namespace std::string_literals;
   // The main path does not exist, so the first record and any record spelled like it are main.
   const std::filesystem::path main = "/nonexistent-orvo/proj";
   struct Case {
@@ -39,44 +42,70 @@ TEST(ParsePorcelain, ReadsRecordsLineByLine) {
   };
   const Case cases[] = {
       {"empty output", "", {}},
+      {"two records, the last without the NUL that ends a record",
+       "worktree /nonexistent-orvo/proj\0HEAD 1234\0branch refs/heads/main\0\0"
+       "worktree /w/x\0HEAD 5678\0branch refs/heads/feature/x\0"s,
+       {"/nonexistent-orvo/proj|main main", "/w/x|feature/x"}},
+      {"a worktree field closes the record before it",
+       "worktree /w/a\0branch refs/heads/a\0worktree /w/b\0branch refs/heads/b\0"s,
+       {"/w/a|a main", "/w/b|b"}},
+      {"branch references",
+       "worktree /w/a\0branch refs/remotes/origin/x\0\0worktree /w/b\0branch refs/heads/\0\0"
+       "worktree /w/c\0branch refs/heads/one\0branch refs/heads/two\0\0"s,
+       {"/w/a|refs/remotes/origin/x main", "/w/b|", "/w/c|two"}},
+      {"detached wins over a branch field",
+       "worktree /w/a\0\0worktree /w/b\0branch refs/heads/b\0detached\0\0"s,
+       {"/w/a|- main", "/w/b|-"}},
+      {"locked with or without a reason, prunable ignored",
+       "worktree /w/a\0\0worktree /w/b\0locked\0\0worktree /w/c\0locked in use\nsince May\0\0"
+       "worktree /w/d\0prunable gitdir file points to non-existent location\0\0"s,
+       {"/w/a|- main", "/w/b|- locked", "/w/c|- locked", "/w/d|-"}},
+      {"flags before the first worktree field belong to its record",
+       "bare\0worktree /w/a\0\0bare\0\0worktree /w/b\0\0"s,
+       {"/w/a|- main bare", "/w/b|-"}},
+      {"line feeds and carriage returns belong to the path",
+       "worktree /w/a\nb\0branch refs/heads/nl\0\0worktree /w/c\r\0detached\0\0"
+       "worktree /w/d\r\n\0\0"s,
+       {"/w/a\nb|nl main", "/w/c\r|-", "/w/d\r\n|-"}},
+      {"paths keep their blanks",
+       "worktree /w/a  \0\0worktree  /w/b\0\0"s,
+       {"/w/a  |- main", " /w/b|-"}},
+      {"records spelled like the main path are main",
+       "worktree /w/a\0\0worktree /nonexistent-orvo//proj/./\0\0worktree /nonexistent-orvo\0\0"s,
+       {"/w/a|- main", "/nonexistent-orvo//proj/./|- main", "/nonexistent-orvo|-"}},
+      {"unknown and partial labels ignored",
+       "worktree\0branchrefs/heads/x\0bare \0detachedx\0\0worktree /w/a\0HEAD 1\0foo bar\0\0"s,
+       {"/w/a|- main"}},
+      {"a record without a worktree field is dropped", "branch refs/heads/x\0locked\0\0"s, {}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(describe(parse_porcelain(c.output, main, PorcelainForm::Nul)), c.records);
+  }
+}
+
+TEST(ParsePorcelain, ReadsTheLineFormOfOlderGit) {
+  const std::filesystem::path main = "/nonexistent-orvo/proj";
+  struct Case {
+    std::string name;
+    std::string output;
+    Lines records;
+  };
+  const Case cases[] = {
       {"two records, the last without an empty line after it",
        "worktree /nonexistent-orvo/proj\nHEAD 1234\nbranch refs/heads/main\n\n"
        "worktree /w/x\nHEAD 5678\nbranch refs/heads/feature/x",
        {"/nonexistent-orvo/proj|main main", "/w/x|feature/x"}},
-      {"a worktree line closes the record before it",
-       "worktree /w/a\nbranch refs/heads/a\nworktree /w/b\nbranch refs/heads/b\n",
-       {"/w/a|a main", "/w/b|b"}},
-      {"branch references",
-       "worktree /w/a\nbranch refs/remotes/origin/x\n\nworktree /w/b\nbranch refs/heads/\n\n"
-       "worktree /w/c\nbranch refs/heads/one\nbranch refs/heads/two\n",
-       {"/w/a|refs/remotes/origin/x main", "/w/b|", "/w/c|two"}},
-      {"detached wins over a branch line",
-       "worktree /w/a\n\nworktree /w/b\nbranch refs/heads/b\ndetached\n",
-       {"/w/a|- main", "/w/b|-"}},
-      {"locked with or without a reason, prunable ignored",
-       "worktree /w/a\n\nworktree /w/b\nlocked\n\nworktree /w/c\nlocked in use\n\n"
-       "worktree /w/d\nprunable gitdir file points to non-existent location\n",
-       {"/w/a|- main", "/w/b|- locked", "/w/c|- locked", "/w/d|-"}},
-      {"flags before the first worktree line belong to its record",
-       "bare\nworktree /w/a\n\nbare\n\nworktree /w/b\n",
-       {"/w/a|- main bare", "/w/b|-"}},
       {"carriage returns before line feeds",
        "worktree /w/a\r\nbranch refs/heads/main\r\n\r\nworktree /w/b\r\ndetached\r\n",
        {"/w/a|main main", "/w/b|-"}},
-      {"paths keep their blanks",
-       "worktree /w/a  \n\nworktree  /w/b\n",
-       {"/w/a  |- main", " /w/b|-"}},
-      {"records spelled like the main path are main",
-       "worktree /w/a\n\nworktree /nonexistent-orvo//proj/./\n\nworktree /nonexistent-orvo\n",
-       {"/w/a|- main", "/nonexistent-orvo//proj/./|- main", "/nonexistent-orvo|-"}},
-      {"unknown and partial labels ignored",
-       "worktree\nbranchrefs/heads/x\nbare \ndetachedx\n\nworktree /w/a\nHEAD 1\nfoo bar\n",
-       {"/w/a|- main"}},
-      {"a record without a worktree line is dropped", "branch refs/heads/x\nlocked\n\n", {}},
+      {"a line feed in a path ends it there",
+       "worktree /w/a\nb\nbranch refs/heads/nl\n\n",
+       {"/w/a|nl main"}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    EXPECT_EQ(describe(parse_porcelain(c.output, main)), c.records);
+    EXPECT_EQ(describe(parse_porcelain(c.output, main, PorcelainForm::Lines)), c.records);
   }
 }
 
@@ -85,14 +114,14 @@ TEST(ParsePorcelain, MarksWhatResolvesToAnExistingMainPath) {
   std::filesystem::create_directories(tmp / "proj");
   std::filesystem::create_directories(tmp / "other");
   std::filesystem::create_directory_symlink(tmp / "proj", tmp / "link");
-  const std::string output = fmt::format(
-      "worktree {0}/missing\n\nworktree {0}/other\n\nworktree {0}/proj\n\n"
-      "worktree {0}/link/.\n",
-      tmp.path().string());
+  std::string output;
+  for (const char* name : {"missing", "other", "proj", "link/."}) {
+    output += "worktree " + (tmp / name).string() + '\0' + '\0';
+  }
   // Through the link, the records resolving to the real directory are main, and the first record
   // is not main merely for being first.
   const std::string t = tmp.path().string();
-  EXPECT_EQ(describe(parse_porcelain(output, tmp / "link")),
+  EXPECT_EQ(describe(parse_porcelain(output, tmp / "link", PorcelainForm::Nul)),
             (Lines{t + "/missing|-", t + "/other|-", t + "/proj|- main", t + "/link/.|- main"}));
 }
 
@@ -112,6 +141,57 @@ TEST(ListWorktrees, ListsMainLinkedDetachedAndLockedWorktrees) {
   // The same repository reached through a symbolic link still has its main worktree.
   std::filesystem::create_directory_symlink(repo.path(), tmp / "link");
   EXPECT_EQ(describe(list_worktrees(tmp / "link").value()), expected);
+}
+
+TEST(ListWorktrees, KeepsPathsThatHoldALineFeedWhole) {
+  TempDir tmp;
+  // The repository's own folder holds a line feed too: its record must still be the main one.
+  GitRepo repo(tmp / "pro\nj");
+  repo.add_worktree(tmp / "a", "plain");
+  repo.add_worktree(tmp / "a\nb", "nl");
+  repo.add_worktree(tmp / "c\r", "cr");
+  const std::string t = tmp.path().string();
+  EXPECT_EQ(describe(list_worktrees(repo.path()).value()),
+            (Lines{t + "/pro\nj|main main", t + "/a|plain", t + "/a\nb|nl", t + "/c\r|cr"}));
+  EXPECT_EQ(main_worktree(tmp / "a\nb"), repo.path());
+}
+
+// A git in front of the real one that refuses `-z` as git before 2.36 does.
+class GitWithoutNulListing {
+ public:
+  GitWithoutNulListing() {
+    write_file(bin_ / "git",
+               fmt::format("#!/bin/sh\n"
+                           "for arg in \"$@\"; do\n"
+                           "  if [ \"$arg\" = -z ]; then\n"
+                           "    echo \"error: unknown switch \\`z'\" >&2\n"
+                           "    echo 'usage: git worktree list [<options>]' >&2\n"
+                           "    exit 129\n"
+                           "  fi\n"
+                           "done\n"
+                           "PATH='{}' exec git \"$@\"\n",
+                           real_path_),
+               true);
+  }
+
+ private:
+  TempDir tmp_;
+  std::filesystem::path bin_ = tmp_ / "bin";
+  std::string real_path_ = std::getenv("PATH");
+  test::ScopedEnv path_{"PATH", bin_.string() + ":" + real_path_};
+};
+
+TEST(ListWorktrees, FallsBackToTheLineFormWhereGitRefusesTheNulForm) {
+  TempDir tmp;
+  GitRepo repo(tmp / "proj");
+  repo.add_worktree(tmp / "wt" / "feat", "feat/x");
+  repo.lock_worktree(tmp / "wt" / "feat", "on a stick");
+  const GitWithoutNulListing old_git;
+  const std::string t = tmp.path().string();
+  EXPECT_EQ(describe(list_worktrees(repo.path()).value()),
+            (Lines{t + "/proj|main main", t + "/wt/feat|feat/x locked"}));
+  EXPECT_EQ(main_worktree(tmp / "wt" / "feat"), repo.path());
+  EXPECT_EQ(list_worktrees(tmp.path()).error().kind(), GitError::Kind::CommandFailed);
 }
 
 TEST(ListWorktrees, MarksABareRepositoryAndPassesGitFailuresOn) {
@@ -310,13 +390,14 @@ TEST(RepoToplevel, FindsTheRootOfTheRepositoryAroundADirectory) {
   EXPECT_EQ(repo_toplevel(odd.path()), odd.path());
 }
 
-TEST(RepoToplevel, KeepsWhiteSpaceThatEndsTheRootsName) {
+TEST(RepoToplevel, KeepsWhiteSpaceAndLineFeedsInTheRootsName) {
   struct Case {
     const char* suffix;
     bool sibling;  // a repository beside it under the name without the suffix
   };
   const Case cases[] = {
-      {" ", false}, {" ", true}, {"\t", false}, {"\t", true}, {"\u00A0", false}, {"\u00A0", true},
+      {" ", false},     {" ", true},   {"\t", false}, {"\t", true}, {"\u00A0", false},
+      {"\u00A0", true}, {"\n", false}, {"\n", true},  {"\r", true}, {"\nx", true},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::Message()

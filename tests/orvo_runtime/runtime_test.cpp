@@ -268,21 +268,21 @@ TEST_F(RuntimeTest, ProjectsAnotherRunAddedShowAtTheNextChangeAndWithWorktreesAf
 
   test::GitRepo third(tmp / "third");
   add_elsewhere(third);
+  ASSERT_TRUE(rt().reload_store());
+  EXPECT_THAT(shown(), ElementsAre("mine 1", "theirs 1", "third 0"));
   ASSERT_TRUE(rt().handle(Bootstrap{}));
   EXPECT_THAT(shown(), ElementsAre("mine 1", "theirs 1", "third 1"));
 }
 
-TEST_F(RuntimeTest, RefreshWithAStateFileDamagedMeanwhileKeepsWhatWasReadAndWarns) {
-  core::log::init("orvo_runtime=warn", false);
+TEST_F(RuntimeTest, ReloadingAStateFileDamagedMeanwhileFailsAndKeepsWhatWasRead) {
   test::GitRepo repo(tmp / "proj");
   add(repo);
   test::write_file(state_file(), "{");
-  test::StderrCapture captured;
-  ASSERT_TRUE(rt().handle(Bootstrap{}));
+  const auto reloaded = rt().reload_store();
+  ASSERT_FALSE(reloaded);
+  EXPECT_EQ(reloaded.error().message(), "json: EOF while parsing an object at line 1 column 1");
   EXPECT_EQ(rt().snapshot().projects.size(), 1U);
-  EXPECT_THAT(captured.text(),
-              HasSubstr(" WARN orvo_runtime::app: reload state failed error=json: EOF while "
-                        "parsing an object at line 1 column 1\n"));
+  EXPECT_EQ(read_if_exists(state_file()), "{");
 }
 
 TEST_F(RuntimeTest, ListBranchesGivesTheMainRepositorysBranchesSorted) {

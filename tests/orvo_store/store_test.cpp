@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <functional>
+#include <future>
 #include <thread>
 
 #include "orvo_sys/os_error.hpp"
@@ -358,6 +359,104 @@ TEST_F(StoreTest, SavingThroughASymbolicLinkKeepsTheLinkAndWritesItsTarget) {
   EXPECT_EQ(std::distance(fs::directory_iterator(target.parent_path()), fs::directory_iterator()),
             1)
       << "a temporary file was left behind";
+}
+
+// The names of the projects in the state file `file`.
+std::string stored_names(const fs::path& file) {
+  const StoreData data = read_state(read_file(file)).value();
+  std::string out;
+  for (const core::Project& p : data.projects) {
+    out += p.name + " ";
+  }
+  return out;
+}
+
+TEST_F(StoreTest, LinksToAFileNotWrittenYetKeepTheLinkAndGetTheirTargetWritten) {
+  struct Case {
+    std::string note;
+    fs::path link_to;  // where state.json links to, absolute or from the link's folder
+    fs::path target;   // the file written in the end
+  };
+  const fs::path dots = home_ / "dotfiles";
+  const Case cases[] = {
+      {"absolute", dots / "orvo.json", dots / "orvo.json"},
+      {"relative", "../../../dotfiles/orvo.json", dots / "orvo.json"},
+      {"a link to a link", dots / "hop.json", dots / "orvo.json"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.note);
+    fs::remove_all(dir());
+    fs::remove_all(dots);
+    fs::create_directories(dir());
+    fs::create_directories(dots);
+    fs::create_symlink(c.link_to, file());
+    fs::create_symlink("orvo.json", dots / "hop.json");
+
+    Store store = open();
+    EXPECT_TRUE(store.data().projects.empty());
+    ASSERT_TRUE(store.add_project(make_project("new", "/new")));
+    EXPECT_EQ(fs::read_symlink(file()), c.link_to);
+    EXPECT_EQ(stored_names(c.target), "new ");
+    EXPECT_EQ(std::distance(fs::directory_iterator(dots), fs::directory_iterator()), 2)
+        << "the target and the second link, no temporary file";
+    EXPECT_EQ(open().data().projects.size(), 1U);
+  }
+}
+
+TEST_F(StoreTest, ALinkIntoAMissingFolderStartsEmptyAndFailsToSaveWritingNothing) {
+  fs::create_directories(dir());
+  const fs::path target = home_ / "missing" / "dotfiles" / "orvo.json";
+  fs::create_symlink(target, file());
+  Store store = open();
+  EXPECT_TRUE(store.data().projects.empty());
+  const auto added = store.add_project(make_project("new", "/new"));
+  ASSERT_FALSE(added);
+  EXPECT_EQ(added.error().message(), "io: " + os_text(ENOENT));
+  EXPECT_TRUE(store.data().projects.empty());
+  EXPECT_EQ(fs::read_symlink(file()), target);
+  EXPECT_FALSE(fs::exists(home_ / "missing"));
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir()), fs::directory_iterator()), 1);
+
+  // A link that leads back to itself cannot be followed.
+  fs::remove(file());
+  fs::create_symlink("state.json", file());
+  EXPECT_EQ(open_failure(), "io: " + os_text(ELOOP));
+}
+
+TEST_F(StoreTest, TwoHomesLinkingOneFileWaitForEachOtherAndLoseNothing) {
+  const fs::path shared = home_ / "dotfiles" / "orvo.json";
+  const fs::path first_link = home_ / "first" / "state.json";
+  const fs::path second_link = home_ / "second" / "state.json";
+  fs::create_directories(shared.parent_path());
+  fs::create_directories(first_link.parent_path());
+  fs::create_directories(second_link.parent_path());
+  fs::create_symlink(shared, first_link);
+  fs::create_symlink("../dotfiles/orvo.json", second_link);
+  ASSERT_TRUE(Store::open_at(shared).value().add_project(make_project("kept", "/kept")));
+  Store second = Store::open_at(second_link).value();
+
+  // The first run's change through the first home's link, between its read and its write: it
+  // holds the state file's lock.
+  std::optional<DirLock> held;
+  held.emplace(DirLock::take(shared.parent_path(), DirLock::Mode::Exclusive).value());
+  StoreData read = read_state(read_file(first_link)).value();
+
+  // The second run's change, through the other home's link, waits until the first has written.
+  std::promise<bool> added;
+  std::future<bool> second_added = added.get_future();
+  std::thread other(
+      [&] { added.set_value(second.add_project(make_project("b", "/b")).has_value()); });
+  const bool waited = second_added.wait_for(std::chrono::seconds(1)) == std::future_status::timeout;
+  read.projects.push_back(make_project("a", "/a"));
+  write_file(first_link, write_state(read).value());
+  held.reset();
+  other.join();
+
+  EXPECT_TRUE(waited) << "the second run did not wait for the state file's lock";
+  EXPECT_TRUE(second_added.get());
+  EXPECT_EQ(stored_names(shared), "kept a b ");
+  EXPECT_EQ(std::distance(fs::directory_iterator(shared.parent_path()), fs::directory_iterator()),
+            1);
 }
 
 TEST_F(StoreTest, TwoStoresOnTwoThreadsAddingAtOnceLoseNothing) {

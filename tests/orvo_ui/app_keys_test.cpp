@@ -314,6 +314,23 @@ TEST_F(MainKeysTest, RefreshListsNewWorktreesAndPutsTheCursorBackOnTheFocus) {
   EXPECT_EQ(app.selected, 5u);
 }
 
+TEST_F(MainKeysTest, RefreshOverAStateFileThatCannotBeReadSaysSoAndStillRefreshes) {
+  UiApp app = app_over(sb_);
+  alpha_.add_worktree(sb_.tmp / "wt" / "late", "late");
+  const std::string broken = "{ broken";
+  test::write_file(sb_.state_file(), broken);
+  app.selected = 0;
+
+  const core::Result<KeyOutcome> outcome = app.handle_key(ch(U'r'));
+  EXPECT_EQ(describe_outcome(outcome, sb_), "Continue");
+  EXPECT_EQ(app.toast, "refresh failed: json: key must be a string at line 1 column 3");
+  EXPECT_TRUE(app.needs_reload);
+  app.reload_from_runtime();
+  ASSERT_EQ(app.flat.size(), 6u) << "what was read last stays, with the new worktree";
+  EXPECT_EQ(std::get<WorktreeRow>(app.flat[3]).path, sb_.tmp / "wt" / "late");
+  EXPECT_EQ(test::read_file(sb_.state_file()), broken);
+}
+
 TEST(MainViewHelp, NamesTheBindingsInOrder) {
   EXPECT_EQ(main_view_help(),
             "j/k move · enter select · n new-wt · p pi · e editor · b quick-base · a add · "

@@ -681,6 +681,26 @@ TEST_F(DialogTest, ConfirmDeleteDialog) {
   }
 }
 
+TEST_F(DialogTest, AWorktreeNamedWithALineFeedIsRemovedAsItself) {
+  orvo::test::GitRepo repo(tmp / "proj");
+  const std::filesystem::path plain = tmp / "a";
+  const std::filesystem::path nl = tmp / "a\nb";
+  repo.add_worktree(plain, "plain");
+  repo.add_worktree(nl, "nl");
+  orvo::test::write_file(plain / "scratch.txt", "unsaved");
+  add_project(repo);
+  // Rows: the project, proj, a, a<LF>b.
+  app.selected = 3;
+  ASSERT_TRUE(app.handle_key(key(U'd')));
+  EXPECT_EQ(modal_text(app.modal), "ConfirmDelete " + nl.string());
+
+  EXPECT_EQ(outcome_text(press(key(U'y'))), "Continue");
+  EXPECT_EQ(app.toast, "worktree removed");
+  EXPECT_FALSE(std::filesystem::exists(nl));
+  EXPECT_EQ(orvo::test::read_file(plain / "scratch.txt"), "unsaved");
+  EXPECT_EQ(repo.git({"-C", plain.string(), "status", "--porcelain"}), "?? scratch.txt\n");
+}
+
 TEST_F(DialogTest, FailedRemovalStillReloads) {
   const orvo::test::GitRepo repo(tmp / "proj");
   const core::ProjectId id = add_project(repo);

@@ -282,6 +282,13 @@ TEST(DrawModal, EachDialogsBoxTitleAndBody) {
       {ConfirmDelete{.path = "/w/\xFF"},
        " Confirm Delete ",
        {"Force-remove linked worktree?", "/w/\uFFFD", "", "y = yes   n = cancel"}},
+      // Control characters as escapes, and a backslash doubled so that "\n" typed in a name
+      // cannot pass for a line feed.
+      {ConfirmDelete{.path = "/w/a\nb\tc\rd\x1b"
+                             "e\x7f\u0085\u00e9\\n"},
+       " Confirm Delete ",
+       {"Force-remove linked worktree?", "/w/a\\nb\\tc\\rd\\x1be\\x7f\\x85\u00e9\\\\n", "",
+        "y = yes   n = cancel"}},
       {PickBase{.branches = {"main", "dev"}, .filter = "zz"},
        " Pick Base Branch ",
        {"filter: zz▋", "", "(no matches)"}},
