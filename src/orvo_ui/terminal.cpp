@@ -3,7 +3,6 @@
 #include <curses.h>
 #include <fcntl.h>
 #include <signal.h>
-#include <termios.h>
 #include <unistd.h>
 #include <wchar.h>
 // Last: it defines a macro for every terminal capability ("lines", "tab", ...).
@@ -11,7 +10,6 @@
 
 #include <algorithm>
 #include <array>
-#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -24,145 +22,17 @@
 #include "orvo_sys/os_error.hpp"
 #include "orvo_sys/portable.hpp"
 #include "orvo_sys/text.hpp"
+#include "orvo_ui/terminal_signals.hpp"
 
 namespace orvo::ui {
 namespace {
 
-constexpr std::array<int, 4> kTerminationSignals = {SIGTERM, SIGINT, SIGHUP, SIGQUIT};
-constexpr std::array<int, 4> kCrashSignals = {SIGSEGV, SIGABRT, SIGBUS, SIGFPE};
 constexpr int kEscapeDelayMs = 25;
 
-// Signal handlers may run on any thread, so everything they read is a lock-free atomic or is
-// written before `g_full_screen` is set.
-static_assert(std::atomic<int>::is_always_lock_free);
-static_assert(std::atomic<bool>::is_always_lock_free);
-std::atomic<int> g_termination_signal{0};
-std::atomic<bool> g_suspended{false};
-std::atomic<bool> g_full_screen{false};
-std::atomic<bool> g_stop_requested{false};
-std::atomic<bool> g_continued{false};
-
-// What the crash handler writes to give the terminal back, captured while opening.
-struct CrashRestore {
-  int fd = -1;
-  std::array<char, 256> bytes{};
-  std::size_t size = 0;
-  termios shell_mode{};
-};
-CrashRestore g_crash;
-
-struct SavedActions {
-  std::array<struct sigaction, kTerminationSignals.size()> termination{};
-  std::array<struct sigaction, kCrashSignals.size()> crash{};
-  struct sigaction stop {};
-  struct sigaction cont {};
-};
-SavedActions g_previous;
-// Whether SIGTSTP is ours while the screen is up; a stop signal that whoever started Orvo
-// ignores stays ignored.
-bool g_stop_handled = false;
-
-extern "C" void on_termination_signal(int sig) {
-  // Keyboard signals typed while a foreground child owns the terminal are the child's.
-  if (g_suspended.load() && (sig == SIGINT || sig == SIGQUIT)) {
-    return;
-  }
-  g_termination_signal.store(sig);
-}
-
-// The loop leaves the screen before it stops; see `State::follow_stop_and_continue`.
-extern "C" void on_stop_signal(int /*sig*/) {
-  g_stop_requested.store(true);
-}
-
-// Continued after a stop that could not be caught (SIGSTOP): the modes and the screen may have
-// been changed meanwhile. Continuing after a stop of the loop's own, or while a child owns the
-// terminal, needs nothing.
-extern "C" void on_continue_signal(int /*sig*/) {
-  if (g_full_screen.load()) {
-    g_continued.store(true);
-  }
-}
-
-extern "C" void on_crash_signal(int sig) {
-  if (g_full_screen.exchange(false)) {
-    std::size_t done = 0;
-    while (done < g_crash.size) {
-      const ssize_t n = write(g_crash.fd, g_crash.bytes.data() + done, g_crash.size - done);
-      if (n <= 0) {
-        break;
-      }
-      done += static_cast<std::size_t>(n);
-    }
-    tcsetattr(g_crash.fd, TCSANOW, &g_crash.shell_mode);
-  }
-  // Hand the signal to whoever handled it before (the default action, or a sanitizer's report).
-  for (std::size_t i = 0; i < kCrashSignals.size(); ++i) {
-    if (kCrashSignals[i] == sig) {
-      sigaction(sig, &g_previous.crash[i], nullptr);
-    }
-  }
-  raise(sig);
-}
-
-void install_signal_handlers() {
-  struct sigaction action {};
-  sigemptyset(&action.sa_mask);
-  action.sa_flags = SA_RESTART;
-  action.sa_handler = on_termination_signal;
-  for (std::size_t i = 0; i < kTerminationSignals.size(); ++i) {
-    sigaction(kTerminationSignals[i], &action, &g_previous.termination[i]);
-  }
-  action.sa_handler = on_continue_signal;
-  sigaction(SIGCONT, &action, &g_previous.cont);
-  sigaction(SIGTSTP, nullptr, &g_previous.stop);
-  g_stop_handled =
-      (g_previous.stop.sa_flags & SA_SIGINFO) == 0 && g_previous.stop.sa_handler == SIG_DFL;
-  if (g_stop_handled) {
-    action.sa_handler = on_stop_signal;
-    sigaction(SIGTSTP, &action, nullptr);
-  }
-  action.sa_flags = SA_ONSTACK;
-  action.sa_handler = on_crash_signal;
-  for (std::size_t i = 0; i < kCrashSignals.size(); ++i) {
-    sigaction(kCrashSignals[i], &action, &g_previous.crash[i]);
-  }
-}
-
-// While a foreground child owns the terminal, a stop stops Orvo together with the child by the
-// signal's own action, and Orvo touches nothing of the terminal when continued.
-void give_stop_signal_its_own_action() {
-  if (g_stop_handled) {
-    sigaction(SIGTSTP, &g_previous.stop, nullptr);
-  }
-}
-
-void take_stop_signal_back() {
-  if (g_stop_handled) {
-    struct sigaction action {};
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESTART;
-    action.sa_handler = on_stop_signal;
-    sigaction(SIGTSTP, &action, nullptr);
-  }
-}
-
-void reinstate_signal_handlers() {
-  for (std::size_t i = 0; i < kTerminationSignals.size(); ++i) {
-    sigaction(kTerminationSignals[i], &g_previous.termination[i], nullptr);
-  }
-  for (std::size_t i = 0; i < kCrashSignals.size(); ++i) {
-    sigaction(kCrashSignals[i], &g_previous.crash[i], nullptr);
-  }
-  give_stop_signal_its_own_action();
-  sigaction(SIGCONT, &g_previous.cont, nullptr);
-  g_stop_handled = false;
-}
-
-// Appends a terminal capability to the crash bytes without its padding ("$<5>"), which only
-// slow terminals need.
-void append_capability(std::string_view text) {
-  while (!text.empty() && g_crash.size < g_crash.bytes.size()) {
+// Appends a terminal capability to `out` without its padding ("$<5>"), which only slow
+// terminals need.
+void append_capability(std::string& out, std::string_view text) {
+  while (!text.empty()) {
     if (text.starts_with("$<")) {
       const std::size_t end = text.find('>');
       if (end != std::string_view::npos) {
@@ -170,22 +40,22 @@ void append_capability(std::string_view text) {
         continue;
       }
     }
-    g_crash.bytes[g_crash.size++] = text.front();
+    out += text.front();
     text.remove_prefix(1);
   }
 }
 
 // The terminal's own sequences for plain attributes, visible cursor, normal keypad and normal
 // screen, so the crash handler only has to write them.
-void capture_crash_restore(int fd) {
-  g_crash.size = 0;
-  g_crash.fd = fd;
+std::string crash_restore_sequences() {
+  std::string out;
   for (const char* capability : {"sgr0", "cnorm", "rmkx", "rmcup"}) {
     const char* text = tigetstr(capability);
     if (text != nullptr && text != reinterpret_cast<char*>(-1)) {
-      append_capability(text);
+      append_capability(out, text);
     }
   }
+  return out;
 }
 
 // Looks the terminal type up before curses does: newterm leaks memory on a type it does not
@@ -429,11 +299,11 @@ core::Result<void> TerminalSession::State::restore() {
   }
   core::Result<void> result;
   if (mode == Mode::FullScreen) {
-    g_full_screen.store(false);
+    mark_full_screen(false);
     result = curses_call(endwin, "leaving full-screen mode");
   }
   mode = Mode::Restored;
-  g_suspended.store(false);
+  mark_suspended(false);
   release();
   return result;
 }
@@ -546,7 +416,7 @@ core::Result<TerminalSession> TerminalSession::open(const TerminalConfig& config
   sys::use_utf8_ctype();
 
   auto state = std::make_unique<State>();
-  if (tcgetattr(config.output_fd, &g_crash.shell_mode) != 0) {
+  if (!record_shell_mode(config.output_fd)) {
     return tl::unexpected(core::Error(sys::OsError::last().message()));
   }
   if (config.input_fd == STDIN_FILENO && config.output_fd == STDOUT_FILENO) {
@@ -570,9 +440,6 @@ core::Result<TerminalSession> TerminalSession::open(const TerminalConfig& config
   // Our handlers come first: curses then leaves these signals alone instead of installing its
   // own, whose SIGTERM handler would exit past our teardown and whose stop handler would draw
   // over a foreground child when continued.
-  g_termination_signal.store(0);
-  g_stop_requested.store(false);
-  g_continued.store(false);
   install_signal_handlers();
   open_state() = state.get();
 
@@ -582,8 +449,8 @@ core::Result<TerminalSession> TerminalSession::open(const TerminalConfig& config
     state->release();
     return core::fail(std::string("terminal: cannot open terminal type \"") + term + "\"");
   }
-  capture_crash_restore(fileno(state->out));
-  g_full_screen.store(true);
+  record_crash_restore(fileno(state->out), crash_restore_sequences());
+  mark_full_screen(true);
 
   static const bool exit_hook = std::atexit(restore_at_exit) == 0;
   (void)exit_hook;
@@ -752,7 +619,7 @@ core::Result<void> TerminalSession::State::leave_screen() {
   if (!left) {
     return left;
   }
-  g_full_screen.store(false);
+  mark_full_screen(false);
   mode = Mode::Suspended;
   return {};
 }
@@ -764,7 +631,7 @@ core::Result<void> TerminalSession::State::take_screen_back() {
   }
   // Keys typed while the screen was away were meant for someone else.
   flushinp();
-  g_full_screen.store(true);
+  mark_full_screen(true);
   mode = Mode::FullScreen;
   repaint_pending = true;
   return {};
@@ -775,7 +642,7 @@ core::Result<void> TerminalSession::State::take_screen_back() {
 // could not catch takes the screen back too, since the shell may have changed the modes
 // meanwhile. Returns whether either happened, so the caller draws in full.
 core::Result<bool> TerminalSession::State::follow_stop_and_continue() {
-  if (g_stop_requested.exchange(false)) {
+  if (take_stop_request()) {
     def_prog_mode();
     if (auto left = leave_screen(); !left) {
       return tl::unexpected(std::move(left.error()));
@@ -783,10 +650,11 @@ core::Result<bool> TerminalSession::State::follow_stop_and_continue() {
     give_stop_signal_its_own_action();
     raise(SIGTSTP);
     take_stop_signal_back();
-    g_continued.store(false);
+    // The continue that ended this stop needs nothing further.
+    (void)take_continue();
     return take_screen_back().map([] { return true; });
   }
-  if (g_continued.exchange(false)) {
+  if (take_continue()) {
     return leave_screen().and_then([this] { return take_screen_back(); }).map([] { return true; });
   }
   return false;
@@ -800,7 +668,7 @@ core::Result<void> TerminalSession::suspend() {
   if (auto left = state_->leave_screen(); !left) {
     return left;
   }
-  g_suspended.store(true);
+  mark_suspended(true);
   give_stop_signal_its_own_action();
   return {};
 }
@@ -810,7 +678,7 @@ core::Result<void> TerminalSession::resume() {
     return core::fail("terminal: the session is not suspended");
   }
   take_stop_signal_back();
-  g_suspended.store(false);
+  mark_suspended(false);
   return state_->take_screen_back();
 }
 
@@ -831,14 +699,6 @@ void TerminalSession::print(std::string_view text) {
 
 core::Result<void> TerminalSession::restore() {
   return state_ ? state_->restore() : core::Result<void>{};
-}
-
-bool termination_requested() {
-  return g_termination_signal.load() != 0;
-}
-
-int termination_signal() {
-  return g_termination_signal.load();
 }
 
 }  // namespace orvo::ui

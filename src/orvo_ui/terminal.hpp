@@ -10,6 +10,7 @@
 #include "orvo_core/error.hpp"
 #include "orvo_sys/process.hpp"
 #include "orvo_ui/keys.hpp"
+#include "orvo_ui/terminal_signals.hpp"
 #include "orvo_ui/widgets.hpp"
 
 namespace orvo::ui {
@@ -112,13 +113,6 @@ class TerminalSession {
 
   std::unique_ptr<State> state_;
 };
-
-// Whether SIGTERM, SIGINT, SIGHUP or SIGQUIT arrived since the last session was opened; the
-// event loop checks it every turn and ends.
-[[nodiscard]] bool termination_requested();
-
-// The signal number behind `termination_requested`, 0 when none arrived.
-[[nodiscard]] int termination_signal();
 
 // The terminal colour number for `color` on a terminal with `colors` colours; -1 is the
 // terminal's default. Named colours are the first 16 (with 8 colours the bright ones fall back
