@@ -5,8 +5,6 @@
 #include <signal.h>
 #include <unistd.h>
 #include <wchar.h>
-// Last: it defines a macro for every terminal capability ("lines", "tab", ...).
-#include <term.h>
 
 #include <algorithm>
 #include <array>
@@ -23,56 +21,12 @@
 #include "orvo_sys/portable.hpp"
 #include "orvo_sys/text.hpp"
 #include "orvo_ui/terminal_signals.hpp"
+#include "orvo_ui/terminal_type.hpp"
 
 namespace orvo::ui {
 namespace {
 
 constexpr int kEscapeDelayMs = 25;
-
-// Appends a terminal capability to `out` without its padding ("$<5>"), which only slow
-// terminals need.
-void append_capability(std::string& out, std::string_view text) {
-  while (!text.empty()) {
-    if (text.starts_with("$<")) {
-      const std::size_t end = text.find('>');
-      if (end != std::string_view::npos) {
-        text.remove_prefix(end + 1);
-        continue;
-      }
-    }
-    out += text.front();
-    text.remove_prefix(1);
-  }
-}
-
-// The terminal's own sequences for plain attributes, visible cursor, normal keypad and normal
-// screen, so the crash handler only has to write them.
-std::string crash_restore_sequences() {
-  std::string out;
-  for (const char* capability : {"sgr0", "cnorm", "rmkx", "rmcup"}) {
-    const char* text = tigetstr(capability);
-    if (text != nullptr && text != reinterpret_cast<char*>(-1)) {
-      append_capability(out, text);
-    }
-  }
-  return out;
-}
-
-// Looks the terminal type up before curses does: newterm leaks memory on a type it does not
-// know. A type without cursor addressing cannot show a full screen.
-core::Result<void> check_terminal_type(const char* term, int fd) {
-  int status = 0;
-  if (setupterm(term, fd, &status) != OK) {
-    return core::fail(std::string("unknown terminal type \"") + term + "\"");
-  }
-  const char* cup = tigetstr("cup");
-  const bool addressable = cup != nullptr && cup != reinterpret_cast<char*>(-1);
-  del_curterm(cur_term);
-  if (!addressable) {
-    return core::fail(std::string("terminal type \"") + term + "\" cannot place the cursor");
-  }
-  return {};
-}
 
 // A stream of its own over a duplicate of `fd`, so closing it leaves `fd` open; null with
 // errno set on failure.
@@ -102,23 +56,6 @@ core::Result<void> curses_call(F&& call, const char* what) {
     return tl::unexpected(os_error_or(errno, std::string("terminal: ") + what + " failed"));
   }
   return {};
-}
-
-// Home, End and the arrows in every form terminals send them, and the modified special keys,
-// whatever TERM describes.
-void define_key_aliases() {
-  static constexpr std::pair<const char*, int> kAliases[] = {
-      {"\033[1~", KEY_HOME}, {"\033[7~", KEY_HOME}, {"\033[H", KEY_HOME},  {"\033OH", KEY_HOME},
-      {"\033[4~", KEY_END},  {"\033[8~", KEY_END},  {"\033[F", KEY_END},   {"\033OF", KEY_END},
-      {"\033[A", KEY_UP},    {"\033[B", KEY_DOWN},  {"\033[C", KEY_RIGHT}, {"\033[D", KEY_LEFT},
-      {"\033OA", KEY_UP},    {"\033OB", KEY_DOWN},  {"\033OC", KEY_RIGHT}, {"\033OD", KEY_LEFT},
-  };
-  for (const auto& [sequence, code] : kAliases) {
-    define_key(sequence, code);
-  }
-  for (const KeySequence& sequence : modified_key_sequences()) {
-    define_key(sequence.bytes.c_str(), static_cast<int>(sequence.code));
-  }
 }
 
 attr_t attributes_of(Modifier modifier) {
