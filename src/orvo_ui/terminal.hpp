@@ -114,10 +114,4 @@ class TerminalSession {
   std::unique_ptr<State> state_;
 };
 
-// The terminal colour number for `color` on a terminal with `colors` colours; -1 is the
-// terminal's default. Named colours are the first 16 (with 8 colours the bright ones fall back
-// to their plain forms, DarkGray to Gray); RGB is exact (packed 0xRRGGBB) with 1 << 24 colours,
-// the nearest entry of the 256-colour cube and grey ramp with at least 256, else the default.
-[[nodiscard]] int color_index(Color color, int colors);
-
 }  // namespace orvo::ui
