@@ -16,8 +16,10 @@ struct Grapheme {
   std::uint8_t width = 1;
 };
 
-// Walks text one drawable unit at a time, measured as the terminal measures it; drops what
-// cannot be shown (control characters among it) and marks that have no character to join.
+// Walks text one drawable unit at a time, measured as the terminal measures it. Control
+// characters and marks that have no character to join are dropped. A character the C library
+// cannot measure (one newer than its tables, an unassigned one) becomes U+FFFD in one cell, so
+// that no name loses a character silently.
 class GraphemeReader {
  public:
   explicit GraphemeReader(std::string_view text) : text_(text) {}
@@ -32,6 +34,11 @@ class GraphemeReader {
         return true;
       }
       const int width = sys::char_width(d.code);
+      if (width < 0 && !sys::is_control(d.code)) {
+        join_marks();  // the marks after it go with it
+        out = {sys::kReplacementCharacter, 1};
+        return true;
+      }
       if (width <= 0) {
         continue;
       }

@@ -69,5 +69,26 @@ TEST(TextWidthE2e, BranchNamesAndTypedTextShowWholeInTheirColumns) {
   EXPECT_TRUE(tui.wait_for_text(typed)) << tui.capture();
 }
 
+// A character glibc's wcwidth cannot measure (an unassigned code point) shows as U+FFFD in one
+// cell, so two names that differ only in it are told apart; on macOS the same holds for
+// characters newer than its tables, such as 🟠, which only a Mac can show.
+TEST(TextWidthE2e, ACharacterTheCLibraryCannotMeasureShowsAsAReplacementCharacter) {
+  TempDir tmp;
+  GitRepo repo(tmp / "proj");
+  repo.add_worktree(tmp / "wt" / "x\u0378y", "odd\u0378");
+  repo.add_worktree(tmp / "wt" / "xy", "odd");
+  TmuxOptions options;
+  options.width = kScreenWidth;
+  options.home = tmp / "home";
+  Tmux tui({ORVO_EXE, repo.path().string()}, options);
+  ASSERT_TRUE(tui.wait_for_text("[main] main")) << tui.capture();
+  const std::string screen = tui.capture();
+  EXPECT_EQ(row_with(screen, "[odd\uFFFD]"),
+            "│    x\uFFFDy  [odd\uFFFD]" + std::string(kScreenWidth - 17, ' ') + "│")
+      << screen;
+  EXPECT_EQ(row_with(screen, "[odd]"), "│    xy  [odd]" + std::string(kScreenWidth - 15, ' ') + "│")
+      << screen;
+}
+
 }  // namespace
 }  // namespace orvo::test
