@@ -153,6 +153,8 @@ TEST(BufferSetString, MeasuresEachCharacterAsTheTerminalDoes) {
       // it for characters newer than its tables.
       {"unmeasurable characters are U+FFFD", "a\u0378\u2028b", {"a", "\uFFFD", "\uFFFD", "b"}},
       {"an unmeasurable character's marks go with it", "\u0378\u0301x", {"\uFFFD", "x", " ", " "}},
+      {"joined emoji drawn as its parts", "👨\u200D💻", {"👨", "", "💻", ""}},
+      {"a joiner ends the marks", "e\u0301\u200D\u0301x", {"e\u0301", "x", " ", " "}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
