@@ -239,12 +239,10 @@ core::Result<TerminalSession> TerminalSession::open(const TerminalConfig& config
   if (isatty(config.input_fd) == 0 || isatty(config.output_fd) == 0) {
     return tl::unexpected(core::Error(sys::OsError{ENOTTY}.message()));
   }
-  const char* term = std::getenv("TERM");
-  if (term == nullptr || *term == '\0') {
-    return core::fail("TERM is not set");
-  }
-  if (auto known = check_terminal_type(term, config.output_fd); !known) {
-    return tl::unexpected(known.error());
+  // The type is handed to curses, not put into the environment: children get TERM as it was.
+  const auto type = choose_terminal_type(std::getenv("TERM"), config.output_fd);
+  if (!type) {
+    return tl::unexpected(type.error());
   }
   // Wide characters need a UTF-8 character type; the rest of the locale stays "C" so that
   // number formats and system error texts do not change with the user's language.
@@ -278,11 +276,11 @@ core::Result<TerminalSession> TerminalSession::open(const TerminalConfig& config
   install_signal_handlers();
   open_state() = state.get();
 
-  state->screen = newterm(nullptr, state->out, state->in);
+  state->screen = newterm(type->c_str(), state->out, state->in);
   if (state->screen == nullptr) {
     state->mode = State::Mode::Restored;
     state->release();
-    return core::fail(std::string("terminal: cannot open terminal type \"") + term + "\"");
+    return core::fail("terminal: cannot open terminal type \"" + *type + "\"");
   }
   record_crash_restore(fileno(state->out), crash_restore_sequences());
   mark_full_screen(true);

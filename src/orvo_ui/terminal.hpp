@@ -48,10 +48,12 @@ class TerminalSession {
   // none, otherwise as the other `open`.
   [[nodiscard]] static core::Result<TerminalSession> open();
 
-  // Opens the session on the terminal of `config` with the type named by TERM, and chooses a
-  // UTF-8 character type for the process when its locale has none. Fails when the descriptors
-  // are not a terminal, TERM is unset or names an unknown type or one that cannot place the
-  // cursor, another session is open, or the terminal refuses a mode; nothing is left changed.
+  // Opens the session on the terminal of `config` with the type `choose_terminal_type` picks
+  // for TERM (xterm-256color where TERM is unset or names a type this system does not describe;
+  // the environment is left as it is), and chooses a UTF-8 character type for the process when
+  // its locale has none. Fails when the descriptors are not a terminal, no type can be chosen or
+  // the chosen one cannot place the cursor, another session is open, or the terminal refuses a
+  // mode; nothing is left changed.
   [[nodiscard]] static core::Result<TerminalSession> open(const TerminalConfig& config);
 
   TerminalSession(TerminalSession&&) noexcept;

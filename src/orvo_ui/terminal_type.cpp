@@ -4,6 +4,7 @@
 // Last: it defines a macro for every terminal capability ("lines", "tab", ...).
 #include <term.h>
 
+#include <cstdint>
 #include <string_view>
 #include <utility>
 
@@ -32,20 +33,48 @@ void append_capability(std::string& out, std::string_view text) {
   }
 }
 
-}  // namespace
+enum class TypeSupport : std::uint8_t { FullScreen, NoDescription, NoCursorAddressing };
 
-// Looked up before curses opens the screen: newterm leaks memory on a type it does not know.
-core::Result<void> check_terminal_type(const char* term, int fd) {
+// Looked up before curses opens the screen: newterm leaks memory on a type it does not know. A
+// hardcopy type (status 1) has a description, one that cannot show a full screen.
+TypeSupport look_up(const char* type, int fd) {
   int status = 0;
-  if (setupterm(term, fd, &status) != OK) {
-    return core::fail(std::string("unknown terminal type \"") + term + "\"");
+  if (setupterm(type, fd, &status) != OK) {
+    return status == 1 ? TypeSupport::NoCursorAddressing : TypeSupport::NoDescription;
   }
   const bool addressable = has_capability(tigetstr("cup"));
   del_curterm(cur_term);
-  if (!addressable) {
-    return core::fail(std::string("terminal type \"") + term + "\" cannot place the cursor");
+  return addressable ? TypeSupport::FullScreen : TypeSupport::NoCursorAddressing;
+}
+
+core::Error cannot_place_the_cursor(const char* type) {
+  return core::Error(std::string("terminal type \"") + type + "\" cannot place the cursor");
+}
+
+}  // namespace
+
+core::Result<std::string> choose_terminal_type(const char* term, int fd, const char* fallback) {
+  const bool named = term != nullptr && *term != '\0';
+  if (named) {
+    switch (look_up(term, fd)) {
+      case TypeSupport::FullScreen:
+        return std::string(term);
+      case TypeSupport::NoCursorAddressing:
+        return tl::unexpected(cannot_place_the_cursor(term));
+      case TypeSupport::NoDescription:
+        break;
+    }
   }
-  return {};
+  switch (look_up(fallback, fd)) {
+    case TypeSupport::FullScreen:
+      return std::string(fallback);
+    case TypeSupport::NoCursorAddressing:
+      return tl::unexpected(cannot_place_the_cursor(fallback));
+    case TypeSupport::NoDescription:
+      break;
+  }
+  return core::fail(named ? std::string("unknown terminal type \"") + term + "\""
+                          : std::string("TERM is not set"));
 }
 
 void define_key_aliases() {

@@ -10,10 +10,18 @@
 
 namespace orvo::ui {
 
-// Looks the terminal type `term` up for the terminal on `fd`, without keeping it loaded. Fails
-// with "unknown terminal type \"{}\"" when this system has no description of it, and with
-// "terminal type \"{}\" cannot place the cursor" when it cannot address the cursor.
-[[nodiscard]] core::Result<void> check_terminal_type(const char* term, int fd);
+// The type used where TERM names none this system describes: every terminal emulator in use
+// understands its sequences.
+inline constexpr const char* kFallbackTerminalType = "xterm-256color";
+
+// The terminal type to open the terminal on `fd` with, for `term` (TERM's value, null when
+// unset): `term` itself when this system has a description of it, else `fallback` when it has
+// one of that. Looks the types up without keeping them loaded. Fails with "terminal type \"{}\"
+// cannot place the cursor" when the description of `term` (or of `fallback`) cannot address the
+// cursor, and, when neither has a description here, with "TERM is not set" for an unset or empty
+// `term` and "unknown terminal type \"{}\"" otherwise.
+[[nodiscard]] core::Result<std::string> choose_terminal_type(
+    const char* term, int fd, const char* fallback = kFallbackTerminalType);
 
 // Teaches curses Home, End and the arrows in every form terminals send them, and the modified
 // special keys of `modified_key_sequences`, whatever the description says. Needs an open
