@@ -17,6 +17,7 @@
 
 #include "orvo_sys/os_error.hpp"
 #include "orvo_sys/portable.hpp"
+#include "orvo_sys/text.hpp"
 #include "orvo_ui/terminal_cells.hpp"
 #include "orvo_ui/terminal_signals.hpp"
 #include "orvo_ui/terminal_type.hpp"
@@ -25,6 +26,10 @@ namespace orvo::ui {
 namespace {
 
 constexpr int kEscapeDelayMs = 25;
+
+// Bracketed paste: the terminal marks pasted text instead of sending it as typed keys.
+constexpr std::string_view kPasteModeOn = "\033[?2004h";
+constexpr std::string_view kPasteModeOff = "\033[?2004l";
 
 // A stream of its own over a duplicate of `fd`, so closing it leaves `fd` open; null with
 // errno set on failure.
@@ -54,6 +59,10 @@ core::Result<void> curses_call(F&& call, const char* what) {
     return tl::unexpected(os_error_or(errno, std::string("terminal: ") + what + " failed"));
   }
   return {};
+}
+
+bool is_resize(const TerminalInput& input) {
+  return input.kind == TerminalInput::Kind::KeyCode && input.value == KEY_RESIZE;
 }
 
 attr_t attributes_of(Modifier modifier) {
@@ -86,6 +95,10 @@ struct TerminalSession::State {
   bool use_colors = false;
   bool default_colors = false;
   bool repaint_pending = false;
+  // Bracketed paste is switched on once the screen is up again, after curses entered it.
+  bool paste_mode_pending = false;
+  // Input read ahead that the next read returns first.
+  std::optional<TerminalInput> unread;
   std::vector<cchar_t> row;
   // The cells last copied to curses, row by row, for the frame and screen areas given.
   std::vector<Cell> shown;
@@ -101,6 +114,9 @@ struct TerminalSession::State {
   [[nodiscard]] int pair_for(const Cell& cell);
   void copy_row(const Buffer& frame, std::uint16_t y, std::uint16_t right);
   [[nodiscard]] core::Result<std::optional<TerminalInput>> read_input(int timeout_ms);
+  [[nodiscard]] core::Result<std::string> read_paste();
+  void write_direct(std::string_view bytes);
+  void switch_paste_mode_on_if_pending();
 };
 
 TerminalSession::State*& TerminalSession::open_state() {
@@ -135,6 +151,7 @@ core::Result<void> TerminalSession::State::restore() {
   core::Result<void> result;
   if (mode == Mode::FullScreen) {
     mark_full_screen(false);
+    write_direct(kPasteModeOff);
     result = curses_call(endwin, "leaving full-screen mode");
   }
   mode = Mode::Restored;
@@ -177,7 +194,35 @@ int TerminalSession::State::pair_for(const Cell& cell) {
   return pair < 0 ? 0 : pair;
 }
 
+// Curses writes with write(2) and keeps nothing buffered between its calls, so bytes written
+// here come after everything it wrote. Best effort: a terminal that takes no output fails the
+// next curses call anyway.
+void TerminalSession::State::write_direct(std::string_view bytes) {
+  std::fflush(out);
+  const int fd = fileno(out);
+  while (!bytes.empty()) {
+    const ssize_t n = ::write(fd, bytes.data(), bytes.size());
+    if (n < 0 && errno == EINTR) {
+      continue;
+    }
+    if (n <= 0) {
+      return;
+    }
+    bytes.remove_prefix(static_cast<std::size_t>(n));
+  }
+}
+
+void TerminalSession::State::switch_paste_mode_on_if_pending() {
+  if (paste_mode_pending) {
+    paste_mode_pending = false;
+    write_direct(kPasteModeOn);
+  }
+}
+
 core::Result<std::optional<TerminalInput>> TerminalSession::State::read_input(int timeout_ms) {
+  if (unread) {
+    return std::exchange(unread, std::nullopt);
+  }
   wtimeout(stdscr, timeout_ms);
   wint_t ch = 0;
   const int rc = wget_wch(stdscr, &ch);
@@ -282,7 +327,7 @@ core::Result<TerminalSession> TerminalSession::open(const TerminalConfig& config
     state->release();
     return core::fail("terminal: cannot open terminal type \"" + *type + "\"");
   }
-  record_crash_restore(fileno(state->out), crash_restore_sequences());
+  record_crash_restore(fileno(state->out), std::string(kPasteModeOff) + crash_restore_sequences());
   mark_full_screen(true);
 
   static const bool exit_hook = std::atexit(restore_at_exit) == 0;
@@ -306,6 +351,7 @@ core::Result<TerminalSession> TerminalSession::open(const TerminalConfig& config
     (void)state->restore();
     return tl::unexpected(shown.error());
   }
+  state->write_direct(kPasteModeOn);
   return TerminalSession(std::move(state));
 }
 
@@ -344,7 +390,11 @@ core::Result<void> TerminalSession::draw(const Buffer& frame) {
     s.repaint_pending = false;
   }
   wnoutrefresh(stdscr);
-  return curses_call(doupdate, "drawing");
+  auto drawn = curses_call(doupdate, "drawing");
+  if (drawn) {
+    s.switch_paste_mode_on_if_pending();
+  }
+  return drawn;
 }
 
 void TerminalSession::State::copy_row(const Buffer& frame, std::uint16_t y, std::uint16_t right) {
@@ -393,11 +443,39 @@ void TerminalSession::State::copy_row(const Buffer& frame, std::uint16_t y, std:
   }
 }
 
+// Reads the text of a paste whose start mark was read, up to its end mark; key codes within it
+// (sequences curses took for keys) carry no text.
+core::Result<std::string> TerminalSession::State::read_paste() {
+  std::string text;
+  std::string character;
+  while (!termination_requested()) {
+    auto input = read_input(static_cast<int>(kPasteQuiet.count()));
+    if (!input) {
+      return tl::unexpected(std::move(input.error()));
+    }
+    if (!*input || paste_mark(**input) == PasteMark::End) {
+      break;
+    }
+    const TerminalInput& in = **input;
+    if (in.kind != TerminalInput::Kind::Character || !sys::is_scalar_value(in.value)) {
+      continue;
+    }
+    character.clear();
+    sys::append_utf8(character, static_cast<char32_t>(in.value));
+    if (text.size() + character.size() <= kMaxPasteBytes) {
+      text += character;
+    }
+  }
+  return text;
+}
+
 core::Result<std::optional<TerminalEvent>> TerminalSession::poll_event(
     std::chrono::milliseconds timeout) {
   if (!state_ || state_->mode != State::Mode::FullScreen) {
     return core::fail("terminal: the session is not showing the full screen");
   }
+  // Input is read only with pasted text marked as such, even before the first frame.
+  state_->switch_paste_mode_on_if_pending();
   using Clock = std::chrono::steady_clock;
   const Clock::time_point deadline = Clock::now() + timeout;
   while (!termination_requested()) {
@@ -420,9 +498,20 @@ core::Result<std::optional<TerminalEvent>> TerminalSession::poll_event(
       continue;
     }
     const TerminalInput& first = **input;
-    if (first.kind == TerminalInput::Kind::KeyCode && first.value == KEY_RESIZE) {
+    if (is_resize(first)) {
       const Rect area = size();
       return TerminalEvent{ResizeEvent{area.width, area.height}};
+    }
+    if (const std::optional<PasteMark> mark = paste_mark(first)) {
+      // An end mark alone closes a paste that was already taken as ended.
+      if (*mark == PasteMark::End) {
+        continue;
+      }
+      auto text = state_->read_paste();
+      if (!text) {
+        return tl::unexpected(std::move(text.error()));
+      }
+      return TerminalEvent{PasteEvent{std::move(*text)}};
     }
     std::optional<KeyEvent> key;
     if (is_escape(first)) {
@@ -430,8 +519,10 @@ core::Result<std::optional<TerminalEvent>> TerminalSession::poll_event(
       if (!next) {
         return tl::unexpected(next.error());
       }
-      if (*next && (*next)->kind == TerminalInput::Kind::KeyCode && (*next)->value == KEY_RESIZE) {
-        ungetch(KEY_RESIZE);
+      // A resize or a paste right after the escape character is no Alt combination: Esc now,
+      // the other at the next call.
+      if (*next && (is_resize(**next) || paste_mark(**next) == PasteMark::Start)) {
+        state_->unread = *next;
         next->reset();
       }
       key = decode_escape(*next);
@@ -448,6 +539,7 @@ core::Result<std::optional<TerminalEvent>> TerminalSession::poll_event(
 // Leaves the full screen for the modes and the screen the shell had; the next draw after
 // `take_screen_back` enters it again, with the modes def_prog_mode recorded last.
 core::Result<void> TerminalSession::State::leave_screen() {
+  write_direct(kPasteModeOff);
   auto left = curses_call(endwin, "leaving full-screen mode");
   if (!left) {
     return left;
@@ -464,9 +556,11 @@ core::Result<void> TerminalSession::State::take_screen_back() {
   }
   // Keys typed while the screen was away were meant for someone else.
   flushinp();
+  unread.reset();
   mark_full_screen(true);
   mode = Mode::FullScreen;
   repaint_pending = true;
+  paste_mode_pending = true;
   return {};
 }
 

@@ -1,9 +1,11 @@
 #pragma once
 
 #include <chrono>
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <string>
 #include <string_view>
 #include <variant>
 
@@ -25,7 +27,21 @@ struct ResizeEvent {
   friend constexpr bool operator==(const ResizeEvent&, const ResizeEvent&) = default;
 };
 
-using TerminalEvent = std::variant<KeyEvent, ResizeEvent>;
+// Text pasted into the terminal, as one piece: the characters between the paste marks, control
+// characters included, key sequences within it left out.
+struct PasteEvent {
+  std::string text;
+  friend bool operator==(const PasteEvent&, const PasteEvent&) = default;
+};
+
+using TerminalEvent = std::variant<KeyEvent, ResizeEvent, PasteEvent>;
+
+// A paste whose end mark never comes ends after this long without input, so that a lost mark
+// cannot keep the keys from the interface.
+inline constexpr std::chrono::milliseconds kPasteQuiet{1000};
+
+// The most bytes of text one paste keeps; the rest is read and dropped.
+inline constexpr std::size_t kMaxPasteBytes = 64 * 1024;
 
 // Which file descriptors the session uses; both must refer to the same terminal.
 struct TerminalConfig {
@@ -33,13 +49,14 @@ struct TerminalConfig {
   int output_fd = 1;
 };
 
-// The terminal in full-screen mode: raw input, alternate screen, hidden cursor. Only one
-// session exists at a time and it is used from one thread. The terminal is restored by
-// `restore`, by the destructor, at process exit, and (best effort, then the signal takes its
-// course) on SIGSEGV, SIGABRT, SIGBUS and SIGFPE. SIGTERM, SIGINT, SIGHUP and SIGQUIT only
-// record a request, see `termination_requested`. A stop signal (SIGTSTP) while the screen is
-// shown is answered by `poll_event`; while suspended it stops the process as it would without
-// a session.
+// The terminal in full-screen mode: raw input, alternate screen, hidden cursor, bracketed paste
+// (so that pasted text never arrives as key presses). Bracketed paste is on only while the
+// screen is shown: off while suspended, stopped or restored. Only one session exists at a time and
+// it is used from one thread. The terminal is restored by `restore`, by the destructor, at process
+// exit, and (best effort, then the signal takes its course) on SIGSEGV, SIGABRT, SIGBUS and SIGFPE.
+// SIGTERM, SIGINT, SIGHUP and SIGQUIT only record a request, see `termination_requested`. A stop
+// signal (SIGTSTP) while the screen is shown is answered by `poll_event`; while suspended it stops
+// the process as it would without a session.
 class TerminalSession {
  public:
   // Opens the session on the process's terminal: standard input and output where they are
@@ -74,12 +91,13 @@ class TerminalSession {
   // the session is suspended or restored, or writing to the terminal fails.
   [[nodiscard]] core::Result<void> draw(const Buffer& frame);
 
-  // Waits up to `timeout` for a key or a resize; nullopt when the time ran out, a termination
-  // signal arrived, or the process was stopped and continued. A stop signal leaves the screen as
-  // `suspend` does before the process stops; after a stop and continue the next `draw` repaints
-  // the whole screen. Esc alone and Esc followed at once by a key (that key with Alt) are told
-  // apart here. Fails when the session is suspended or restored, the terminal's input is gone
-  // (hung up), or the terminal cannot be switched.
+  // Waits up to `timeout` for a key, a resize or a paste; nullopt when the time ran out, a
+  // termination signal arrived, or the process was stopped and continued. A paste is read to its
+  // end mark (or until `kPasteQuiet` passes without input) before it is returned. A stop signal
+  // leaves the screen as `suspend` does before the process stops; after a stop and continue the
+  // next `draw` repaints the whole screen. Esc alone and Esc followed at once by a key (that key
+  // with Alt) are told apart here. Fails when the session is suspended or restored, the terminal's
+  // input is gone (hung up), or the terminal cannot be switched.
   [[nodiscard]] core::Result<std::optional<TerminalEvent>> poll_event(
       std::chrono::milliseconds timeout);
 

@@ -87,8 +87,10 @@ void define_key_aliases() {
   for (const auto& [sequence, code] : kAliases) {
     define_key(sequence, code);
   }
-  for (const KeySequence& sequence : modified_key_sequences()) {
-    define_key(sequence.bytes.c_str(), static_cast<int>(sequence.code));
+  for (const auto& sequences : {modified_key_sequences(), paste_mark_sequences()}) {
+    for (const KeySequence& sequence : sequences) {
+      define_key(sequence.bytes.c_str(), static_cast<int>(sequence.code));
+    }
   }
 }
 

@@ -23,9 +23,9 @@ inline constexpr const char* kFallbackTerminalType = "xterm-256color";
 [[nodiscard]] core::Result<std::string> choose_terminal_type(
     const char* term, int fd, const char* fallback = kFallbackTerminalType);
 
-// Teaches curses Home, End and the arrows in every form terminals send them, and the modified
-// special keys of `modified_key_sequences`, whatever the description says. Needs an open
-// curses screen.
+// Teaches curses Home, End and the arrows in every form terminals send them, the modified
+// special keys of `modified_key_sequences` and the paste marks of `paste_mark_sequences`,
+// whatever the description says. Needs an open curses screen.
 void define_key_aliases();
 
 // The terminal's own sequences for plain attributes, visible cursor, normal keypad and normal
