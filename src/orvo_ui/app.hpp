@@ -148,6 +148,12 @@ struct UiApp {
   // quick-base save fails.
   [[nodiscard]] core::Result<KeyOutcome> handle_modal_key(Modal modal, const KeyEvent& key);
 
+  // Handles text pasted as one piece: in a dialog's text field (the active field of New
+  // Worktree, the input of Quick Base and Add Project, the branch picker's filter) it is typed
+  // without its control characters, so a pasted line end confirms nothing; in the main view and
+  // in Confirm Delete it does nothing.
+  void handle_paste(std::string_view text);
+
   // Creates a worktree on the new branch `name` from `base` (both trimmed of ASCII white space) in
   // the project, reloads at once and, with `start_pi`, starts the agent in a Terminal window and
   // leaves the worktree in `foreground_path`. Never fails: every failure becomes the status

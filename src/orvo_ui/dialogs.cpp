@@ -66,6 +66,38 @@ void edit(std::string& field, const KeyEvent& key, std::optional<char32_t> typed
   }
 }
 
+// The characters of `text` that a text field can hold, in order.
+std::string typable_text(std::string_view text) {
+  std::string out;
+  while (!text.empty()) {
+    const sys::Utf8Char c = sys::decode_utf8(text);
+    text.remove_prefix(c.length);
+    if (c.valid && is_typable(c.code)) {
+      sys::append_utf8(out, c.code);
+    }
+  }
+  return out;
+}
+
+// Where pasted text is typed: the text field of each dialog that has one.
+struct PasteInto {
+  const std::string& typed;
+
+  void operator()(NewWorktree& dialog) const {
+    (dialog.active_field == 0 ? dialog.name : dialog.base) += typed;
+  }
+  void operator()(QuickBase& dialog) const { dialog.input += typed; }
+  void operator()(AddProject& dialog) const { dialog.input += typed; }
+  void operator()(ConfirmDelete& /*dialog*/) const {}
+  // As typing does, a changed filter puts the cursor back on the first visible branch.
+  void operator()(PickBase& picker) const {
+    if (!typed.empty()) {
+      picker.filter += typed;
+      picker.selected = 0;
+    }
+  }
+};
+
 std::string trimmed(std::string_view text) {
   return std::string(sys::trim_white_space(text));
 }
@@ -253,6 +285,13 @@ class DialogKeys {
 
 core::Result<KeyOutcome> UiApp::handle_modal_key(Modal dialog, const KeyEvent& key) {
   return std::visit(DialogKeys(*this, key), std::move(dialog));
+}
+
+void UiApp::handle_paste(std::string_view text) {
+  if (modal) {
+    const std::string typed = typable_text(text);
+    std::visit(PasteInto{typed}, *modal);
+  }
 }
 
 void UiApp::create_wt(std::string_view name, std::string_view base,

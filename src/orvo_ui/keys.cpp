@@ -192,6 +192,8 @@ constexpr int kParameters = 7;
 // Curses keeps key codes in 16 bits; its own codes, dynamic ones included, stay far below.
 constexpr std::uint32_t kFirstOwnCode = 0x7000;
 constexpr std::uint32_t kOwnCodes = std::size(kModifiableKeys) * kParameters;
+constexpr std::uint32_t kPasteStartCode = kFirstOwnCode + kOwnCodes;
+constexpr std::uint32_t kPasteEndCode = kPasteStartCode + 1;
 
 std::optional<KeyEvent> decode_own_key_code(std::uint32_t code) {
   const std::uint32_t offset = code - kFirstOwnCode;
@@ -220,6 +222,23 @@ std::vector<KeySequence> modified_key_sequences() {
     }
   }
   return sequences;
+}
+
+std::vector<KeySequence> paste_mark_sequences() {
+  return {{"\x1b[200~", kPasteStartCode}, {"\x1b[201~", kPasteEndCode}};
+}
+
+std::optional<PasteMark> paste_mark(const TerminalInput& input) {
+  if (input.kind != TerminalInput::Kind::KeyCode) {
+    return std::nullopt;
+  }
+  if (input.value == kPasteStartCode) {
+    return PasteMark::Start;
+  }
+  if (input.value == kPasteEndCode) {
+    return PasteMark::End;
+  }
+  return std::nullopt;
 }
 
 std::string describe(const KeyEvent& event) {

@@ -104,6 +104,16 @@ struct KeySequence {
 // Insert, Delete, PageUp, PageDown and F1..F12.
 [[nodiscard]] std::vector<KeySequence> modified_key_sequences();
 
+// The marks a terminal in bracketed-paste mode puts before and after pasted text.
+enum class PasteMark : std::uint8_t { Start, End };
+
+// The byte sequences of the paste marks ("\x1b[200~" and "\x1b[201~") and the key codes this
+// program assigns to them, above those of `modified_key_sequences`.
+[[nodiscard]] std::vector<KeySequence> paste_mark_sequences();
+
+// The paste mark `input` stands for, if any.
+[[nodiscard]] std::optional<PasteMark> paste_mark(const TerminalInput& input);
+
 // Whether `input` is the escape character, which starts either Esc or an Alt combination.
 [[nodiscard]] bool is_escape(const TerminalInput& input);
 

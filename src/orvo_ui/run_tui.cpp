@@ -63,6 +63,10 @@ core::Result<bool> EventLoop::turn() {
     app_.expire_toast(std::chrono::steady_clock::now());
     return true;
   }
+  if (const auto* paste = std::get_if<PasteEvent>(&**event)) {
+    app_.handle_paste(paste->text);
+    return true;
+  }
   // A resize only needs the next frame, which is drawn at the new size.
   const auto* key = std::get_if<KeyEvent>(&**event);
   if (key == nullptr) {

@@ -32,10 +32,11 @@ class EventLoop {
 
   // One turn: draws a frame; ends when the user asked to quit; rebuilds the interface when a
   // command marked it; waits up to 80 ms for an event; shows what the Terminal window programs
-  // reported as "Terminal window: {line}"; on a time-out expires the status message,
-  // on a key hands it to the interface and acts on the outcome (quit, the agent in the
-  // foreground, or the editor). Returns whether the loop goes on (not after quitting or a
-  // termination signal). Fails when the terminal fails or a key passes an error on.
+  // reported as "Terminal window: {line}"; on a time-out expires the status message, on a paste
+  // hands its text to the interface, on a key hands it to the interface and acts on the outcome
+  // (quit, the agent in the foreground, or the editor). Returns whether the loop goes on (not
+  // after quitting or a termination signal). Fails when the terminal fails or a key passes an
+  // error on.
   [[nodiscard]] core::Result<bool> turn();
 
   // Runs turns until one ends the loop or fails.

@@ -3,19 +3,13 @@
 #include <curses.h>
 #include <fcntl.h>
 #include <signal.h>
-#include <termios.h>
 #include <unistd.h>
-#include <wchar.h>
-// Last: it defines a macro for every terminal capability ("lines", "tab", ...).
-#include <term.h>
 
 #include <algorithm>
 #include <array>
-#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -24,185 +18,18 @@
 #include "orvo_sys/os_error.hpp"
 #include "orvo_sys/portable.hpp"
 #include "orvo_sys/text.hpp"
+#include "orvo_ui/terminal_cells.hpp"
+#include "orvo_ui/terminal_signals.hpp"
+#include "orvo_ui/terminal_type.hpp"
 
 namespace orvo::ui {
 namespace {
 
-constexpr std::array<int, 4> kTerminationSignals = {SIGTERM, SIGINT, SIGHUP, SIGQUIT};
-constexpr std::array<int, 4> kCrashSignals = {SIGSEGV, SIGABRT, SIGBUS, SIGFPE};
 constexpr int kEscapeDelayMs = 25;
 
-// Signal handlers may run on any thread, so everything they read is a lock-free atomic or is
-// written before `g_full_screen` is set.
-static_assert(std::atomic<int>::is_always_lock_free);
-static_assert(std::atomic<bool>::is_always_lock_free);
-std::atomic<int> g_termination_signal{0};
-std::atomic<bool> g_suspended{false};
-std::atomic<bool> g_full_screen{false};
-std::atomic<bool> g_stop_requested{false};
-std::atomic<bool> g_continued{false};
-
-// What the crash handler writes to give the terminal back, captured while opening.
-struct CrashRestore {
-  int fd = -1;
-  std::array<char, 256> bytes{};
-  std::size_t size = 0;
-  termios shell_mode{};
-};
-CrashRestore g_crash;
-
-struct SavedActions {
-  std::array<struct sigaction, kTerminationSignals.size()> termination{};
-  std::array<struct sigaction, kCrashSignals.size()> crash{};
-  struct sigaction stop {};
-  struct sigaction cont {};
-};
-SavedActions g_previous;
-// Whether SIGTSTP is ours while the screen is up; a stop signal that whoever started Orvo
-// ignores stays ignored.
-bool g_stop_handled = false;
-
-extern "C" void on_termination_signal(int sig) {
-  // Keyboard signals typed while a foreground child owns the terminal are the child's.
-  if (g_suspended.load() && (sig == SIGINT || sig == SIGQUIT)) {
-    return;
-  }
-  g_termination_signal.store(sig);
-}
-
-// The loop leaves the screen before it stops; see `State::follow_stop_and_continue`.
-extern "C" void on_stop_signal(int /*sig*/) {
-  g_stop_requested.store(true);
-}
-
-// Continued after a stop that could not be caught (SIGSTOP): the modes and the screen may have
-// been changed meanwhile. Continuing after a stop of the loop's own, or while a child owns the
-// terminal, needs nothing.
-extern "C" void on_continue_signal(int /*sig*/) {
-  if (g_full_screen.load()) {
-    g_continued.store(true);
-  }
-}
-
-extern "C" void on_crash_signal(int sig) {
-  if (g_full_screen.exchange(false)) {
-    std::size_t done = 0;
-    while (done < g_crash.size) {
-      const ssize_t n = write(g_crash.fd, g_crash.bytes.data() + done, g_crash.size - done);
-      if (n <= 0) {
-        break;
-      }
-      done += static_cast<std::size_t>(n);
-    }
-    tcsetattr(g_crash.fd, TCSANOW, &g_crash.shell_mode);
-  }
-  // Hand the signal to whoever handled it before (the default action, or a sanitizer's report).
-  for (std::size_t i = 0; i < kCrashSignals.size(); ++i) {
-    if (kCrashSignals[i] == sig) {
-      sigaction(sig, &g_previous.crash[i], nullptr);
-    }
-  }
-  raise(sig);
-}
-
-void install_signal_handlers() {
-  struct sigaction action {};
-  sigemptyset(&action.sa_mask);
-  action.sa_flags = SA_RESTART;
-  action.sa_handler = on_termination_signal;
-  for (std::size_t i = 0; i < kTerminationSignals.size(); ++i) {
-    sigaction(kTerminationSignals[i], &action, &g_previous.termination[i]);
-  }
-  action.sa_handler = on_continue_signal;
-  sigaction(SIGCONT, &action, &g_previous.cont);
-  sigaction(SIGTSTP, nullptr, &g_previous.stop);
-  g_stop_handled =
-      (g_previous.stop.sa_flags & SA_SIGINFO) == 0 && g_previous.stop.sa_handler == SIG_DFL;
-  if (g_stop_handled) {
-    action.sa_handler = on_stop_signal;
-    sigaction(SIGTSTP, &action, nullptr);
-  }
-  action.sa_flags = SA_ONSTACK;
-  action.sa_handler = on_crash_signal;
-  for (std::size_t i = 0; i < kCrashSignals.size(); ++i) {
-    sigaction(kCrashSignals[i], &action, &g_previous.crash[i]);
-  }
-}
-
-// While a foreground child owns the terminal, a stop stops Orvo together with the child by the
-// signal's own action, and Orvo touches nothing of the terminal when continued.
-void give_stop_signal_its_own_action() {
-  if (g_stop_handled) {
-    sigaction(SIGTSTP, &g_previous.stop, nullptr);
-  }
-}
-
-void take_stop_signal_back() {
-  if (g_stop_handled) {
-    struct sigaction action {};
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESTART;
-    action.sa_handler = on_stop_signal;
-    sigaction(SIGTSTP, &action, nullptr);
-  }
-}
-
-void reinstate_signal_handlers() {
-  for (std::size_t i = 0; i < kTerminationSignals.size(); ++i) {
-    sigaction(kTerminationSignals[i], &g_previous.termination[i], nullptr);
-  }
-  for (std::size_t i = 0; i < kCrashSignals.size(); ++i) {
-    sigaction(kCrashSignals[i], &g_previous.crash[i], nullptr);
-  }
-  give_stop_signal_its_own_action();
-  sigaction(SIGCONT, &g_previous.cont, nullptr);
-  g_stop_handled = false;
-}
-
-// Appends a terminal capability to the crash bytes without its padding ("$<5>"), which only
-// slow terminals need.
-void append_capability(std::string_view text) {
-  while (!text.empty() && g_crash.size < g_crash.bytes.size()) {
-    if (text.starts_with("$<")) {
-      const std::size_t end = text.find('>');
-      if (end != std::string_view::npos) {
-        text.remove_prefix(end + 1);
-        continue;
-      }
-    }
-    g_crash.bytes[g_crash.size++] = text.front();
-    text.remove_prefix(1);
-  }
-}
-
-// The terminal's own sequences for plain attributes, visible cursor, normal keypad and normal
-// screen, so the crash handler only has to write them.
-void capture_crash_restore(int fd) {
-  g_crash.size = 0;
-  g_crash.fd = fd;
-  for (const char* capability : {"sgr0", "cnorm", "rmkx", "rmcup"}) {
-    const char* text = tigetstr(capability);
-    if (text != nullptr && text != reinterpret_cast<char*>(-1)) {
-      append_capability(text);
-    }
-  }
-}
-
-// Looks the terminal type up before curses does: newterm leaks memory on a type it does not
-// know. A type without cursor addressing cannot show a full screen.
-core::Result<void> check_terminal_type(const char* term, int fd) {
-  int status = 0;
-  if (setupterm(term, fd, &status) != OK) {
-    return core::fail(std::string("unknown terminal type \"") + term + "\"");
-  }
-  const char* cup = tigetstr("cup");
-  const bool addressable = cup != nullptr && cup != reinterpret_cast<char*>(-1);
-  del_curterm(cur_term);
-  if (!addressable) {
-    return core::fail(std::string("terminal type \"") + term + "\" cannot place the cursor");
-  }
-  return {};
-}
+// Bracketed paste: the terminal marks pasted text instead of sending it as typed keys.
+constexpr std::string_view kPasteModeOn = "\033[?2004h";
+constexpr std::string_view kPasteModeOff = "\033[?2004l";
 
 // A stream of its own over a duplicate of `fd`, so closing it leaves `fd` open; null with
 // errno set on failure.
@@ -234,21 +61,8 @@ core::Result<void> curses_call(F&& call, const char* what) {
   return {};
 }
 
-// Home, End and the arrows in every form terminals send them, and the modified special keys,
-// whatever TERM describes.
-void define_key_aliases() {
-  static constexpr std::pair<const char*, int> kAliases[] = {
-      {"\033[1~", KEY_HOME}, {"\033[7~", KEY_HOME}, {"\033[H", KEY_HOME},  {"\033OH", KEY_HOME},
-      {"\033[4~", KEY_END},  {"\033[8~", KEY_END},  {"\033[F", KEY_END},   {"\033OF", KEY_END},
-      {"\033[A", KEY_UP},    {"\033[B", KEY_DOWN},  {"\033[C", KEY_RIGHT}, {"\033[D", KEY_LEFT},
-      {"\033OA", KEY_UP},    {"\033OB", KEY_DOWN},  {"\033OC", KEY_RIGHT}, {"\033OD", KEY_LEFT},
-  };
-  for (const auto& [sequence, code] : kAliases) {
-    define_key(sequence, code);
-  }
-  for (const KeySequence& sequence : modified_key_sequences()) {
-    define_key(sequence.bytes.c_str(), static_cast<int>(sequence.code));
-  }
+bool is_resize(const TerminalInput& input) {
+  return input.kind == TerminalInput::Kind::KeyCode && input.value == KEY_RESIZE;
 }
 
 attr_t attributes_of(Modifier modifier) {
@@ -266,107 +80,7 @@ attr_t attributes_of(Modifier modifier) {
   return attrs;
 }
 
-// The character at the front of `text`, which it moves past; U+FFFD for invalid bytes.
-char32_t take_char(std::string_view& text) {
-  const sys::Utf8Char c = sys::decode_utf8(text);
-  text.remove_prefix(c.length);
-  return c.code;
-}
-
-static_assert(kMarksPerCell + 1 == CCHARW_MAX,
-              "a cell of the frame holds what a screen cell holds");
-
-// A cell's symbol as the wide characters of one screen cell and its width in columns:
-// a printable character with the combining marks after it; blanks for an empty symbol and
-// U+FFFD for anything unprintable.
-int symbol_to_wide(std::string_view symbol, std::array<wchar_t, CCHARW_MAX + 1>& out) {
-  std::size_t n = 0;
-  int width = 1;
-  if (symbol.empty()) {
-    out[n++] = L' ';
-  } else {
-    const char32_t base = take_char(symbol);
-    width = sys::char_width(base);
-    if (width < 0) {
-      out[n++] = L'\uFFFD';
-      width = 1;
-    } else if (width == 0) {
-      out[n++] = L' ';
-      out[n++] = static_cast<wchar_t>(base);
-      width = 1;
-    } else {
-      out[n++] = static_cast<wchar_t>(base);
-    }
-    while (!symbol.empty() && n < CCHARW_MAX) {
-      const char32_t mark = take_char(symbol);
-      if (sys::char_width(mark) != 0) {
-        break;
-      }
-      out[n++] = static_cast<wchar_t>(mark);
-    }
-  }
-  out[n] = L'\0';
-  return width;
-}
-
-// The standard palette of the bright colours, for terminals that take only RGB beyond the
-// first eight.
-int bright_as_rgb(int index) {
-  static constexpr std::array<int, 8> kBright = {0x7F7F7F, 0xFF0000, 0x00FF00, 0xFFFF00,
-                                                 0x5C5CFF, 0xFF00FF, 0x00FFFF, 0xFFFFFF};
-  return kBright[static_cast<std::size_t>(index - 8)];
-}
-
-int nearest_of_256(std::uint8_t r, std::uint8_t g, std::uint8_t b) {
-  static constexpr std::array<int, 6> kLevels = {0, 95, 135, 175, 215, 255};
-  const auto nearest_level = [](int v) {
-    std::size_t best = 0;
-    for (std::size_t i = 1; i < kLevels.size(); ++i) {
-      if (std::abs(kLevels[i] - v) < std::abs(kLevels[best] - v)) {
-        best = i;
-      }
-    }
-    return best;
-  };
-  const auto distance = [&](int cr, int cg, int cb) {
-    return (cr - r) * (cr - r) + (cg - g) * (cg - g) + (cb - b) * (cb - b);
-  };
-  const std::size_t ri = nearest_level(r);
-  const std::size_t gi = nearest_level(g);
-  const std::size_t bi = nearest_level(b);
-  const int cube = 16 + static_cast<int>(36 * ri + 6 * gi + bi);
-  const int cube_distance = distance(kLevels[ri], kLevels[gi], kLevels[bi]);
-
-  const int average = (r + g + b) / 3;
-  const int step = std::clamp((average - 8 + 5) / 10, 0, 23);
-  const int grey = 8 + 10 * step;
-  const int grey_distance = distance(grey, grey, grey);
-  return grey_distance < cube_distance ? 232 + step : cube;
-}
-
 }  // namespace
-
-int color_index(Color color, int colors) {
-  if (color.kind == Color::Kind::Reset || colors < 8) {
-    return -1;
-  }
-  if (color.kind == Color::Kind::Rgb) {
-    if (colors >= (1 << 24)) {
-      return (color.r << 16) | (color.g << 8) | color.b;
-    }
-    return colors >= 256 ? nearest_of_256(color.r, color.g, color.b) : -1;
-  }
-  const int index = static_cast<int>(color.kind) - static_cast<int>(Color::Kind::Black);
-  if (index < 8 || (colors >= 16 && colors < (1 << 24))) {
-    return index;
-  }
-  if (colors >= (1 << 24)) {
-    return bright_as_rgb(index);
-  }
-  // Eight colours: the bright ones become their plain forms; DarkGray becomes Gray, since
-  // black would hide it on most backgrounds.
-  return index == 8 ? 7 : index - 8;
-}
 
 struct TerminalSession::State {
   enum class Mode : std::uint8_t { FullScreen, Suspended, Restored };
@@ -381,6 +95,10 @@ struct TerminalSession::State {
   bool use_colors = false;
   bool default_colors = false;
   bool repaint_pending = false;
+  // Bracketed paste is switched on once the screen is up again, after curses entered it.
+  bool paste_mode_pending = false;
+  // Input read ahead that the next read returns first.
+  std::optional<TerminalInput> unread;
   std::vector<cchar_t> row;
   // The cells last copied to curses, row by row, for the frame and screen areas given.
   std::vector<Cell> shown;
@@ -396,6 +114,9 @@ struct TerminalSession::State {
   [[nodiscard]] int pair_for(const Cell& cell);
   void copy_row(const Buffer& frame, std::uint16_t y, std::uint16_t right);
   [[nodiscard]] core::Result<std::optional<TerminalInput>> read_input(int timeout_ms);
+  [[nodiscard]] core::Result<std::string> read_paste();
+  void write_direct(std::string_view bytes);
+  void switch_paste_mode_on_if_pending();
 };
 
 TerminalSession::State*& TerminalSession::open_state() {
@@ -429,11 +150,12 @@ core::Result<void> TerminalSession::State::restore() {
   }
   core::Result<void> result;
   if (mode == Mode::FullScreen) {
-    g_full_screen.store(false);
+    mark_full_screen(false);
+    write_direct(kPasteModeOff);
     result = curses_call(endwin, "leaving full-screen mode");
   }
   mode = Mode::Restored;
-  g_suspended.store(false);
+  mark_suspended(false);
   release();
   return result;
 }
@@ -472,7 +194,35 @@ int TerminalSession::State::pair_for(const Cell& cell) {
   return pair < 0 ? 0 : pair;
 }
 
+// Curses writes with write(2) and keeps nothing buffered between its calls, so bytes written
+// here come after everything it wrote. Best effort: a terminal that takes no output fails the
+// next curses call anyway.
+void TerminalSession::State::write_direct(std::string_view bytes) {
+  std::fflush(out);
+  const int fd = fileno(out);
+  while (!bytes.empty()) {
+    const ssize_t n = ::write(fd, bytes.data(), bytes.size());
+    if (n < 0 && errno == EINTR) {
+      continue;
+    }
+    if (n <= 0) {
+      return;
+    }
+    bytes.remove_prefix(static_cast<std::size_t>(n));
+  }
+}
+
+void TerminalSession::State::switch_paste_mode_on_if_pending() {
+  if (paste_mode_pending) {
+    paste_mode_pending = false;
+    write_direct(kPasteModeOn);
+  }
+}
+
 core::Result<std::optional<TerminalInput>> TerminalSession::State::read_input(int timeout_ms) {
+  if (unread) {
+    return std::exchange(unread, std::nullopt);
+  }
   wtimeout(stdscr, timeout_ms);
   wint_t ch = 0;
   const int rc = wget_wch(stdscr, &ch);
@@ -534,19 +284,17 @@ core::Result<TerminalSession> TerminalSession::open(const TerminalConfig& config
   if (isatty(config.input_fd) == 0 || isatty(config.output_fd) == 0) {
     return tl::unexpected(core::Error(sys::OsError{ENOTTY}.message()));
   }
-  const char* term = std::getenv("TERM");
-  if (term == nullptr || *term == '\0') {
-    return core::fail("TERM is not set");
-  }
-  if (auto known = check_terminal_type(term, config.output_fd); !known) {
-    return tl::unexpected(known.error());
+  // The type is handed to curses, not put into the environment: children get TERM as it was.
+  const auto type = choose_terminal_type(std::getenv("TERM"), config.output_fd);
+  if (!type) {
+    return tl::unexpected(type.error());
   }
   // Wide characters need a UTF-8 character type; the rest of the locale stays "C" so that
   // number formats and system error texts do not change with the user's language.
   sys::use_utf8_ctype();
 
   auto state = std::make_unique<State>();
-  if (tcgetattr(config.output_fd, &g_crash.shell_mode) != 0) {
+  if (!record_shell_mode(config.output_fd)) {
     return tl::unexpected(core::Error(sys::OsError::last().message()));
   }
   if (config.input_fd == STDIN_FILENO && config.output_fd == STDOUT_FILENO) {
@@ -570,20 +318,17 @@ core::Result<TerminalSession> TerminalSession::open(const TerminalConfig& config
   // Our handlers come first: curses then leaves these signals alone instead of installing its
   // own, whose SIGTERM handler would exit past our teardown and whose stop handler would draw
   // over a foreground child when continued.
-  g_termination_signal.store(0);
-  g_stop_requested.store(false);
-  g_continued.store(false);
   install_signal_handlers();
   open_state() = state.get();
 
-  state->screen = newterm(nullptr, state->out, state->in);
+  state->screen = newterm(type->c_str(), state->out, state->in);
   if (state->screen == nullptr) {
     state->mode = State::Mode::Restored;
     state->release();
-    return core::fail(std::string("terminal: cannot open terminal type \"") + term + "\"");
+    return core::fail("terminal: cannot open terminal type \"" + *type + "\"");
   }
-  capture_crash_restore(fileno(state->out));
-  g_full_screen.store(true);
+  record_crash_restore(fileno(state->out), std::string(kPasteModeOff) + crash_restore_sequences());
+  mark_full_screen(true);
 
   static const bool exit_hook = std::atexit(restore_at_exit) == 0;
   (void)exit_hook;
@@ -606,6 +351,7 @@ core::Result<TerminalSession> TerminalSession::open(const TerminalConfig& config
     (void)state->restore();
     return tl::unexpected(shown.error());
   }
+  state->write_direct(kPasteModeOn);
   return TerminalSession(std::move(state));
 }
 
@@ -644,7 +390,11 @@ core::Result<void> TerminalSession::draw(const Buffer& frame) {
     s.repaint_pending = false;
   }
   wnoutrefresh(stdscr);
-  return curses_call(doupdate, "drawing");
+  auto drawn = curses_call(doupdate, "drawing");
+  if (drawn) {
+    s.switch_paste_mode_on_if_pending();
+  }
+  return drawn;
 }
 
 void TerminalSession::State::copy_row(const Buffer& frame, std::uint16_t y, std::uint16_t right) {
@@ -666,7 +416,7 @@ void TerminalSession::State::copy_row(const Buffer& frame, std::uint16_t y, std:
   shown_valid[row_index] = true;
 
   row.resize(area.width);
-  std::array<wchar_t, CCHARW_MAX + 1> wide{};
+  CellChars wide{};
   int count = 0;
   const Cell* previous = nullptr;
   int previous_pair = 0;
@@ -693,11 +443,39 @@ void TerminalSession::State::copy_row(const Buffer& frame, std::uint16_t y, std:
   }
 }
 
+// Reads the text of a paste whose start mark was read, up to its end mark; key codes within it
+// (sequences curses took for keys) carry no text.
+core::Result<std::string> TerminalSession::State::read_paste() {
+  std::string text;
+  std::string character;
+  while (!termination_requested()) {
+    auto input = read_input(static_cast<int>(kPasteQuiet.count()));
+    if (!input) {
+      return tl::unexpected(std::move(input.error()));
+    }
+    if (!*input || paste_mark(**input) == PasteMark::End) {
+      break;
+    }
+    const TerminalInput& in = **input;
+    if (in.kind != TerminalInput::Kind::Character || !sys::is_scalar_value(in.value)) {
+      continue;
+    }
+    character.clear();
+    sys::append_utf8(character, static_cast<char32_t>(in.value));
+    if (text.size() + character.size() <= kMaxPasteBytes) {
+      text += character;
+    }
+  }
+  return text;
+}
+
 core::Result<std::optional<TerminalEvent>> TerminalSession::poll_event(
     std::chrono::milliseconds timeout) {
   if (!state_ || state_->mode != State::Mode::FullScreen) {
     return core::fail("terminal: the session is not showing the full screen");
   }
+  // Input is read only with pasted text marked as such, even before the first frame.
+  state_->switch_paste_mode_on_if_pending();
   using Clock = std::chrono::steady_clock;
   const Clock::time_point deadline = Clock::now() + timeout;
   while (!termination_requested()) {
@@ -720,9 +498,20 @@ core::Result<std::optional<TerminalEvent>> TerminalSession::poll_event(
       continue;
     }
     const TerminalInput& first = **input;
-    if (first.kind == TerminalInput::Kind::KeyCode && first.value == KEY_RESIZE) {
+    if (is_resize(first)) {
       const Rect area = size();
       return TerminalEvent{ResizeEvent{area.width, area.height}};
+    }
+    if (const std::optional<PasteMark> mark = paste_mark(first)) {
+      // An end mark alone closes a paste that was already taken as ended.
+      if (*mark == PasteMark::End) {
+        continue;
+      }
+      auto text = state_->read_paste();
+      if (!text) {
+        return tl::unexpected(std::move(text.error()));
+      }
+      return TerminalEvent{PasteEvent{std::move(*text)}};
     }
     std::optional<KeyEvent> key;
     if (is_escape(first)) {
@@ -730,8 +519,10 @@ core::Result<std::optional<TerminalEvent>> TerminalSession::poll_event(
       if (!next) {
         return tl::unexpected(next.error());
       }
-      if (*next && (*next)->kind == TerminalInput::Kind::KeyCode && (*next)->value == KEY_RESIZE) {
-        ungetch(KEY_RESIZE);
+      // A resize or a paste right after the escape character is no Alt combination: Esc now,
+      // the other at the next call.
+      if (*next && (is_resize(**next) || paste_mark(**next) == PasteMark::Start)) {
+        state_->unread = *next;
         next->reset();
       }
       key = decode_escape(*next);
@@ -748,11 +539,12 @@ core::Result<std::optional<TerminalEvent>> TerminalSession::poll_event(
 // Leaves the full screen for the modes and the screen the shell had; the next draw after
 // `take_screen_back` enters it again, with the modes def_prog_mode recorded last.
 core::Result<void> TerminalSession::State::leave_screen() {
+  write_direct(kPasteModeOff);
   auto left = curses_call(endwin, "leaving full-screen mode");
   if (!left) {
     return left;
   }
-  g_full_screen.store(false);
+  mark_full_screen(false);
   mode = Mode::Suspended;
   return {};
 }
@@ -764,9 +556,11 @@ core::Result<void> TerminalSession::State::take_screen_back() {
   }
   // Keys typed while the screen was away were meant for someone else.
   flushinp();
-  g_full_screen.store(true);
+  unread.reset();
+  mark_full_screen(true);
   mode = Mode::FullScreen;
   repaint_pending = true;
+  paste_mode_pending = true;
   return {};
 }
 
@@ -775,7 +569,7 @@ core::Result<void> TerminalSession::State::take_screen_back() {
 // could not catch takes the screen back too, since the shell may have changed the modes
 // meanwhile. Returns whether either happened, so the caller draws in full.
 core::Result<bool> TerminalSession::State::follow_stop_and_continue() {
-  if (g_stop_requested.exchange(false)) {
+  if (take_stop_request()) {
     def_prog_mode();
     if (auto left = leave_screen(); !left) {
       return tl::unexpected(std::move(left.error()));
@@ -783,10 +577,11 @@ core::Result<bool> TerminalSession::State::follow_stop_and_continue() {
     give_stop_signal_its_own_action();
     raise(SIGTSTP);
     take_stop_signal_back();
-    g_continued.store(false);
+    // The continue that ended this stop needs nothing further.
+    (void)take_continue();
     return take_screen_back().map([] { return true; });
   }
-  if (g_continued.exchange(false)) {
+  if (take_continue()) {
     return leave_screen().and_then([this] { return take_screen_back(); }).map([] { return true; });
   }
   return false;
@@ -800,7 +595,7 @@ core::Result<void> TerminalSession::suspend() {
   if (auto left = state_->leave_screen(); !left) {
     return left;
   }
-  g_suspended.store(true);
+  mark_suspended(true);
   give_stop_signal_its_own_action();
   return {};
 }
@@ -810,7 +605,7 @@ core::Result<void> TerminalSession::resume() {
     return core::fail("terminal: the session is not suspended");
   }
   take_stop_signal_back();
-  g_suspended.store(false);
+  mark_suspended(false);
   return state_->take_screen_back();
 }
 
@@ -831,14 +626,6 @@ void TerminalSession::print(std::string_view text) {
 
 core::Result<void> TerminalSession::restore() {
   return state_ ? state_->restore() : core::Result<void>{};
-}
-
-bool termination_requested() {
-  return g_termination_signal.load() != 0;
-}
-
-int termination_signal() {
-  return g_termination_signal.load();
 }
 
 }  // namespace orvo::ui

@@ -1,15 +1,18 @@
 #pragma once
 
 #include <chrono>
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <string>
 #include <string_view>
 #include <variant>
 
 #include "orvo_core/error.hpp"
 #include "orvo_sys/process.hpp"
 #include "orvo_ui/keys.hpp"
+#include "orvo_ui/terminal_signals.hpp"
 #include "orvo_ui/widgets.hpp"
 
 namespace orvo::ui {
@@ -24,7 +27,21 @@ struct ResizeEvent {
   friend constexpr bool operator==(const ResizeEvent&, const ResizeEvent&) = default;
 };
 
-using TerminalEvent = std::variant<KeyEvent, ResizeEvent>;
+// Text pasted into the terminal, as one piece: the characters between the paste marks, control
+// characters included, key sequences within it left out.
+struct PasteEvent {
+  std::string text;
+  friend bool operator==(const PasteEvent&, const PasteEvent&) = default;
+};
+
+using TerminalEvent = std::variant<KeyEvent, ResizeEvent, PasteEvent>;
+
+// A paste whose end mark never comes ends after this long without input, so that a lost mark
+// cannot keep the keys from the interface.
+inline constexpr std::chrono::milliseconds kPasteQuiet{1000};
+
+// The most bytes of text one paste keeps; the rest is read and dropped.
+inline constexpr std::size_t kMaxPasteBytes = 64 * 1024;
 
 // Which file descriptors the session uses; both must refer to the same terminal.
 struct TerminalConfig {
@@ -32,13 +49,14 @@ struct TerminalConfig {
   int output_fd = 1;
 };
 
-// The terminal in full-screen mode: raw input, alternate screen, hidden cursor. Only one
-// session exists at a time and it is used from one thread. The terminal is restored by
-// `restore`, by the destructor, at process exit, and (best effort, then the signal takes its
-// course) on SIGSEGV, SIGABRT, SIGBUS and SIGFPE. SIGTERM, SIGINT, SIGHUP and SIGQUIT only
-// record a request, see `termination_requested`. A stop signal (SIGTSTP) while the screen is
-// shown is answered by `poll_event`; while suspended it stops the process as it would without
-// a session.
+// The terminal in full-screen mode: raw input, alternate screen, hidden cursor, bracketed paste
+// (so that pasted text never arrives as key presses). Bracketed paste is on only while the
+// screen is shown: off while suspended, stopped or restored. Only one session exists at a time and
+// it is used from one thread. The terminal is restored by `restore`, by the destructor, at process
+// exit, and (best effort, then the signal takes its course) on SIGSEGV, SIGABRT, SIGBUS and SIGFPE.
+// SIGTERM, SIGINT, SIGHUP and SIGQUIT only record a request, see `termination_requested`. A stop
+// signal (SIGTSTP) while the screen is shown is answered by `poll_event`; while suspended it stops
+// the process as it would without a session.
 class TerminalSession {
  public:
   // Opens the session on the process's terminal: standard input and output where they are
@@ -47,10 +65,12 @@ class TerminalSession {
   // none, otherwise as the other `open`.
   [[nodiscard]] static core::Result<TerminalSession> open();
 
-  // Opens the session on the terminal of `config` with the type named by TERM, and chooses a
-  // UTF-8 character type for the process when its locale has none. Fails when the descriptors
-  // are not a terminal, TERM is unset or names an unknown type or one that cannot place the
-  // cursor, another session is open, or the terminal refuses a mode; nothing is left changed.
+  // Opens the session on the terminal of `config` with the type `choose_terminal_type` picks
+  // for TERM (xterm-256color where TERM is unset or names a type this system does not describe;
+  // the environment is left as it is), and chooses a UTF-8 character type for the process when
+  // its locale has none. Fails when the descriptors are not a terminal, no type can be chosen or
+  // the chosen one cannot place the cursor, another session is open, or the terminal refuses a
+  // mode; nothing is left changed.
   [[nodiscard]] static core::Result<TerminalSession> open(const TerminalConfig& config);
 
   TerminalSession(TerminalSession&&) noexcept;
@@ -71,12 +91,13 @@ class TerminalSession {
   // the session is suspended or restored, or writing to the terminal fails.
   [[nodiscard]] core::Result<void> draw(const Buffer& frame);
 
-  // Waits up to `timeout` for a key or a resize; nullopt when the time ran out, a termination
-  // signal arrived, or the process was stopped and continued. A stop signal leaves the screen as
-  // `suspend` does before the process stops; after a stop and continue the next `draw` repaints
-  // the whole screen. Esc alone and Esc followed at once by a key (that key with Alt) are told
-  // apart here. Fails when the session is suspended or restored, the terminal's input is gone
-  // (hung up), or the terminal cannot be switched.
+  // Waits up to `timeout` for a key, a resize or a paste; nullopt when the time ran out, a
+  // termination signal arrived, or the process was stopped and continued. A paste is read to its
+  // end mark (or until `kPasteQuiet` passes without input) before it is returned. A stop signal
+  // leaves the screen as `suspend` does before the process stops; after a stop and continue the
+  // next `draw` repaints the whole screen. Esc alone and Esc followed at once by a key (that key
+  // with Alt) are told apart here. Fails when the session is suspended or restored, the terminal's
+  // input is gone (hung up), or the terminal cannot be switched.
   [[nodiscard]] core::Result<std::optional<TerminalEvent>> poll_event(
       std::chrono::milliseconds timeout);
 
@@ -112,18 +133,5 @@ class TerminalSession {
 
   std::unique_ptr<State> state_;
 };
-
-// Whether SIGTERM, SIGINT, SIGHUP or SIGQUIT arrived since the last session was opened; the
-// event loop checks it every turn and ends.
-[[nodiscard]] bool termination_requested();
-
-// The signal number behind `termination_requested`, 0 when none arrived.
-[[nodiscard]] int termination_signal();
-
-// The terminal colour number for `color` on a terminal with `colors` colours; -1 is the
-// terminal's default. Named colours are the first 16 (with 8 colours the bright ones fall back
-// to their plain forms, DarkGray to Gray); RGB is exact (packed 0xRRGGBB) with 1 << 24 colours,
-// the nearest entry of the 256-colour cube and grey ramp with at least 256, else the default.
-[[nodiscard]] int color_index(Color color, int colors);
 
 }  // namespace orvo::ui

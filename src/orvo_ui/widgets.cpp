@@ -16,8 +16,14 @@ struct Grapheme {
   std::uint8_t width = 1;
 };
 
-// Walks text one drawable unit at a time, measured as the terminal measures it; drops what
-// cannot be shown (control characters among it) and marks that have no character to join.
+constexpr char32_t kZeroWidthJoiner = 0x200D;
+
+// Walks text one drawable unit at a time, measured as the terminal measures it. Control
+// characters and marks that have no character to join are dropped. A character the C library
+// cannot measure (one newer than its tables, an unassigned one) becomes U+FFFD in one cell, so
+// that no name loses a character silently. A zero-width joiner is dropped and ends the unit: the
+// parts of a joined emoji are drawn one by one, each in its own cells, which every terminal
+// draws alike, while a cell holding a joiner is drawn by some glued to the next cell's picture.
 class GraphemeReader {
  public:
   explicit GraphemeReader(std::string_view text) : text_(text) {}
@@ -32,6 +38,11 @@ class GraphemeReader {
         return true;
       }
       const int width = sys::char_width(d.code);
+      if (width < 0 && !sys::is_control(d.code)) {
+        join_marks();  // the marks after it go with it
+        out = {sys::kReplacementCharacter, 1};
+        return true;
+      }
       if (width <= 0) {
         continue;
       }
@@ -43,7 +54,8 @@ class GraphemeReader {
   }
 
  private:
-  // Moves past the marks that follow a character; returns where those the cell keeps end.
+  // Moves past the marks that follow a character, and past a joiner after them; returns where
+  // the marks the cell keeps end.
   std::size_t join_marks() {
     std::size_t end = pos_;
     std::size_t kept = 0;
@@ -53,6 +65,9 @@ class GraphemeReader {
         break;
       }
       pos_ += d.length;
+      if (d.code == kZeroWidthJoiner) {
+        break;
+      }
       if (kept < kMarksPerCell) {
         ++kept;
         end = pos_;

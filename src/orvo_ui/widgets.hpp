@@ -130,9 +130,10 @@ class Buffer {
   // Writes `text` from (x, y), one character per cell (two for double-width ones), at most
   // `max_width` cells, patching `style` onto each written cell; returns the x after the last
   // written cell. Widths are those of `sys::char_width`, so the text needs the UTF-8 locale the
-  // terminal session sets: zero-width marks join the character before them, characters that
-  // cannot be shown (control characters among them) are dropped, and invalid UTF-8 is drawn as
-  // U+FFFD. A character that would not fit whole ends the text.
+  // terminal session sets: zero-width marks join the character before them, control characters
+  // are dropped, other characters that width cannot measure and invalid UTF-8 are drawn as U+FFFD
+  // in one cell, and a zero-width joiner is dropped, so the characters it joins take their own
+  // cells. A character that would not fit whole ends the text.
   std::uint16_t set_string(std::uint16_t x, std::uint16_t y, std::string_view text,
                            const Style& style, std::uint16_t max_width = UINT16_MAX);
 

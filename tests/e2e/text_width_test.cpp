@@ -69,5 +69,59 @@ TEST(TextWidthE2e, BranchNamesAndTypedTextShowWholeInTheirColumns) {
   EXPECT_TRUE(tui.wait_for_text(typed)) << tui.capture();
 }
 
+// A character glibc's wcwidth cannot measure (an unassigned code point) shows as U+FFFD in one
+// cell, so two names that differ only in it are told apart; on macOS the same holds for
+// characters newer than its tables, such as 🟠, which only a Mac can show.
+TEST(TextWidthE2e, ACharacterTheCLibraryCannotMeasureShowsAsAReplacementCharacter) {
+  TempDir tmp;
+  GitRepo repo(tmp / "proj");
+  repo.add_worktree(tmp / "wt" / "x\u0378y", "odd\u0378");
+  repo.add_worktree(tmp / "wt" / "xy", "odd");
+  TmuxOptions options;
+  options.width = kScreenWidth;
+  options.home = tmp / "home";
+  Tmux tui({ORVO_EXE, repo.path().string()}, options);
+  ASSERT_TRUE(tui.wait_for_text("[main] main")) << tui.capture();
+  const std::string screen = tui.capture();
+  EXPECT_EQ(row_with(screen, "[odd\uFFFD]"),
+            "│    x\uFFFDy  [odd\uFFFD]" + std::string(kScreenWidth - 17, ' ') + "│")
+      << screen;
+  EXPECT_EQ(row_with(screen, "[odd]"), "│    xy  [odd]" + std::string(kScreenWidth - 15, ' ') + "│")
+      << screen;
+}
+
+// An emoji joined by zero-width joiners is drawn as its parts, each in its own cells. A cell
+// holding a part with its joiner is glued by tmux to the next cell's picture, which left pieces
+// of the picture and of the dialog's border on the row once a dialog over it closed.
+TEST(TextWidthE2e, AJoinedEmojiShowsAsItsPartsAndSurvivesADialogOverIt) {
+  TempDir tmp;
+  GitRepo repo(tmp / "proj");
+  // Twelve rows put the dialog over the worktree rows, its left border on the first emoji.
+  repo.add_worktree(tmp / "wt" / "abcdefgh👨\u200D💻👨\u200D💻x", "zwj");
+  TmuxOptions options;
+  options.width = kScreenWidth;
+  options.height = 12;
+  options.home = tmp / "home";
+  Tmux tui({ORVO_EXE, repo.path().string()}, options);
+  ASSERT_TRUE(tui.wait_for_text("[main] main")) << tui.capture();
+  // The label takes 8 + 4 * 2 + 1 cells.
+  const std::string row =
+      "│    abcdefgh👨💻👨💻x  [zwj]" + std::string(kScreenWidth - 29 - 1, ' ') + "│";
+  const std::string before = tui.capture();
+  EXPECT_EQ(row_with(before, "[zwj]"), row) << before;
+
+  tui.send_keys({"n"});
+  ASSERT_TRUE(tui.wait_for_text(" New Worktree ")) << tui.capture();
+  EXPECT_EQ(
+      row_with(tui.capture(), "abcdefgh"),
+      "│    abcdefgh │project: proj" + std::string(37, ' ') + "│" + std::string(13, ' ') + "│")
+      << tui.capture();
+  tui.send_keys({"Escape"});
+  ASSERT_TRUE(tui.wait_until([](const std::string& screen) {
+    return screen.find(" New Worktree ") == std::string::npos;
+  })) << tui.capture();
+  EXPECT_EQ(tui.capture(), before);
+}
+
 }  // namespace
 }  // namespace orvo::test

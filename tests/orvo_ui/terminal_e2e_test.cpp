@@ -31,6 +31,23 @@ pid_t probe_pid(const Tmux& tmux) {
   return match.empty() ? 0 : std::stoi(match[1]);
 }
 
+// The probe with `args` run from a shell that, once the probe has ended, echoes and prints what
+// it reads, so that paste marks reaching it would show.
+std::vector<std::string> probe_then_cat(const std::vector<std::string>& args = {}) {
+  std::vector<std::string> argv = {"sh", "-c", "\"$0\" \"$@\"; echo program-exit=$?; exec cat -v",
+                                   kProbe};
+  argv.insert(argv.end(), args.begin(), args.end());
+  return argv;
+}
+
+// A line pasted now reaches whoever reads the terminal in its normal modes without paste marks:
+// echoed, then printed by the reader.
+void expect_unmarked_paste(Tmux& tmux, const std::string& line, const std::string& printed) {
+  tmux.paste(line + "\n");
+  ASSERT_TRUE(tmux.wait_for_text(line + "\n" + printed)) << tmux.capture();
+  EXPECT_EQ(tmux.capture().find("[20"), std::string::npos) << "paste marks\n" << tmux.capture();
+}
+
 // The shell's screen is back with the modes it had, and the probe ended with `status`.
 void expect_probe_ended(const Tmux& tmux, int status) {
   expect_shell_restored(tmux, status, "probe pid=");
@@ -161,14 +178,13 @@ TEST(TerminalProbe, SignalsEndingTheProgramRestoreTheTerminal) {
   }
 }
 
-TEST(TerminalProbe, AnUnknownTerminalTypeIsAnErrorWithTheTerminalUntouched) {
+TEST(TerminalProbe, ATypeThatCannotPlaceTheCursorIsAnErrorWithTheTerminalUntouched) {
   TmuxOptions options;
-  options.term = "orvo-no-such-terminal";
+  options.term = "dumb";
   Tmux tmux(probe_in_shell(), options);
   ASSERT_TRUE(tmux.wait_for_text("program-exit=1")) << tmux.capture();
   const std::string screen = tmux.capture();
-  EXPECT_NE(screen.find("Error: unknown terminal type \"orvo-no-such-terminal\""),
-            std::string::npos)
+  EXPECT_NE(screen.find("Error: terminal type \"dumb\" cannot place the cursor"), std::string::npos)
       << screen;
   EXPECT_NE(screen.find("tty-modes-restored"), std::string::npos) << screen;
 }
@@ -210,6 +226,69 @@ TEST(TerminalProbe, CtrlCInAForegroundChildEndsOnlyTheChild) {
   ASSERT_TRUE(tmux.wait_for_text("child: signal 2")) << tmux.capture();
   tmux.send_keys({"q"});
   EXPECT_EQ(tmux.wait_for_exit(), 0) << tmux.capture();
+}
+
+// Bracketed paste is on while the probe shows its screen, and off after every way out, the
+// crash included, and while a child has the terminal.
+TEST(TerminalProbe, APasteIsOnePieceOnTheScreenAndUnmarkedWheneverTheScreenIsAway) {
+  struct Case {
+    const char* what;
+    void (*end)(Tmux& tmux);
+  } const cases[] = {
+      {"quit", [](Tmux& tmux) { tmux.send_keys({"q"}); }},
+      {"exit with the session open", [](Tmux& tmux) { tmux.send_keys({"e"}); }},
+      {"termination signal", [](Tmux& tmux) { ASSERT_EQ(kill(probe_pid(tmux), SIGTERM), 0); }},
+      {"crash", [](Tmux& tmux) { ASSERT_EQ(kill(probe_pid(tmux), SIGSEGV), 0); }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    Tmux tmux(probe_then_cat());
+    ASSERT_TRUE(tmux.wait_for_text("probe pid=")) << tmux.capture();
+    tmux.paste("dy\nz");
+    ASSERT_TRUE(tmux.wait_for_text("last: Paste(dyz)\n")) << tmux.capture();
+    c.end(tmux);
+    ASSERT_TRUE(tmux.wait_for_text("program-exit=")) << tmux.capture();
+    expect_unmarked_paste(tmux, "after-probe", "after-probe");
+  }
+}
+
+TEST(TerminalProbe, APasteWhileAChildHasTheTerminalIsTheChildsUnmarked) {
+  // The child prints the line it reads, then ends at the next line.
+  Tmux tmux(
+      probe_in_shell({"sh", "-c", "echo child-running; head -n 1 | cat -v; head -n 1 >/dev/null"}));
+  ASSERT_TRUE(tmux.wait_for_text("probe pid=")) << tmux.capture();
+  tmux.send_keys({"z"});
+  ASSERT_TRUE(tmux.wait_for_text("child-running")) << tmux.capture();
+  expect_unmarked_paste(tmux, "child-line", "child-line");
+  tmux.send_keys({"Enter"});
+  ASSERT_TRUE(tmux.wait_for_text("child: exit 0")) << tmux.capture();
+  tmux.paste("dy");
+  EXPECT_TRUE(tmux.wait_for_text("last: Paste(dy)\n")) << "marked again\n" << tmux.capture();
+  tmux.send_keys({"q"});
+  expect_probe_ended(tmux, 0);
+}
+
+// A stop from a job-control shell: the shell reads a paste unmarked while the probe is stopped,
+// and the probe marks pastes again once continued.
+TEST(TerminalProbe, APasteWhileTheProbeIsStoppedIsTheShellsUnmarked) {
+  Tmux tmux({"sh", "-i"});
+  tmux.send_text("'" + kProbe + "'");
+  tmux.send_keys({"Enter"});
+  ASSERT_TRUE(tmux.wait_for_text("probe pid=")) << tmux.capture();
+  ASSERT_EQ(kill(probe_pid(tmux), SIGTSTP), 0);
+  ASSERT_TRUE(tmux.wait_until([&](const std::string&) {
+    return tmux.query("#{alternate_on}") == "0";
+  })) << tmux.capture();
+  expect_unmarked_paste(tmux, "echo pasted-$((6 * 7))", "pasted-42");
+  tmux.send_text("fg");
+  tmux.send_keys({"Enter"});
+  ASSERT_TRUE(tmux.wait_for_text("probe pid=")) << tmux.capture();
+  tmux.paste("dy");
+  EXPECT_TRUE(tmux.wait_for_text("last: Paste(dy)\n")) << tmux.capture();
+  tmux.send_keys({"q"});
+  EXPECT_TRUE(tmux.wait_until([&](const std::string&) {
+    return tmux.query("#{alternate_on}") == "0";
+  })) << tmux.capture();
 }
 
 }  // namespace

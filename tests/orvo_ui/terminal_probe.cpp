@@ -1,6 +1,6 @@
 // A small program over the terminal session for end-to-end tests under tmux: it shows its
-// process id, the screen size and the keys it decoded, quits on `q`, calls exit(3) with the
-// session still open on `e`, and on `z` runs the command given on its command line as a
+// process id, the screen size and the keys and pastes it decoded, quits on `q`, calls exit(3) with
+// the session still open on `e`, and on `z` runs the command given on its command line as a
 // foreground child.
 
 #include <signal.h>
@@ -11,6 +11,8 @@
 #include <deque>
 #include <optional>
 #include <string>
+#include <utility>
+#include <variant>
 #include <vector>
 
 #include "orvo_sys/process.hpp"
@@ -29,6 +31,14 @@ using orvo::ui::TerminalSession;
 struct Probe {
   std::deque<std::string> keys;
   std::string child = "none";
+
+  // Keeps the last six keys and pastes.
+  void record(std::string entry) {
+    keys.push_back(std::move(entry));
+    if (keys.size() > 6) {
+      keys.pop_front();
+    }
+  }
 };
 
 Buffer frame_of(const Probe& probe, Rect area) {
@@ -86,6 +96,10 @@ int run(int argc, char** argv) {
       std::fprintf(stderr, "Error: %s\n", event.error().message().c_str());
       return 1;
     }
+    if (const auto* paste = *event ? std::get_if<orvo::ui::PasteEvent>(&**event) : nullptr) {
+      probe.record("Paste(" + paste->text + ")");
+      continue;
+    }
     if (!*event || !std::holds_alternative<KeyEvent>(**event)) {
       continue;
     }
@@ -106,10 +120,7 @@ int run(int argc, char** argv) {
       }
       continue;
     }
-    probe.keys.push_back(orvo::ui::describe(key));
-    if (probe.keys.size() > 6) {
-      probe.keys.pop_front();
-    }
+    probe.record(orvo::ui::describe(key));
   }
   if (auto restored = session.restore(); !restored) {
     std::fprintf(stderr, "Error: %s\n", restored.error().message().c_str());

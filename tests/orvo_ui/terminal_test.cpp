@@ -7,7 +7,10 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdlib>
+#include <optional>
 #include <string>
+#include <thread>
 
 #include "orvo_ui/terminal_fixture.hpp"
 #include "support/temp_dir.hpp"
@@ -41,10 +44,6 @@ TEST(TerminalOpen, FailsWithAMessageInsteadOfExiting) {
   } const cases[] = {
       {"no terminal", "xterm-256color", TerminalConfig{not_a_terminal, not_a_terminal},
        "Inappropriate ioctl for device (os error 25)"},
-      {"TERM unset", std::nullopt, pty.config(), "TERM is not set"},
-      {"TERM empty", "", pty.config(), "TERM is not set"},
-      {"unknown TERM", "orvo-no-such-terminal", pty.config(),
-       "unknown terminal type \"orvo-no-such-terminal\""},
       {"no cursor addressing", "dumb", pty.config(),
        "terminal type \"dumb\" cannot place the cursor"},
   };
@@ -57,6 +56,22 @@ TEST(TerminalOpen, FailsWithAMessageInsteadOfExiting) {
   }
   ::close(not_a_terminal);
   EXPECT_EQ(pty.take_output(), "") << "a failed open leaves the terminal alone";
+}
+
+TEST(TerminalOpen, TakesXterm256colorWhereTermNamesNoTypeDescribedHere) {
+  const std::optional<std::string> terms[] = {std::nullopt, "", "orvo-no-such-terminal"};
+  for (const std::optional<std::string>& term : terms) {
+    SCOPED_TRACE(term.value_or("unset"));
+    test::ScopedEnv env("TERM", term);
+    Pty pty(20, 5);
+    auto session = TerminalSession::open(pty.config());
+    ASSERT_TRUE(session) << session.error().message();
+    EXPECT_NE(pty.take_output().find("\033[?1049h"), std::string::npos)
+        << "xterm's alternate screen";
+    const char* after = std::getenv("TERM");
+    EXPECT_EQ(after != nullptr ? std::optional<std::string>(after) : std::nullopt, term)
+        << "children get TERM as it was";
+  }
 }
 
 TEST_F(TerminalTest, OnlyOneSessionIsOpenAtATime) {
@@ -178,6 +193,7 @@ TEST_F(TerminalTest, DecodesTypedBytesIntoKeys) {
       {"\033[2~", {Kind::Insert}},
       {"\033OP", {KeyCode::function(1)}},
       {"\033[15~", {KeyCode::function(5)}},
+      {"\033[20~", {KeyCode::function(9)}},
       {"\033[1;5D", {Kind::Left, Mod::Control}},
       {"\033[1;2A", {Kind::Up, Mod::Shift}},
       {"\033[1;3B", {Kind::Down, Mod::Alt}},
@@ -204,6 +220,95 @@ TEST_F(TerminalTest, KeysTypedTogetherArriveInOrder) {
     ASSERT_TRUE(event.has_value());
     EXPECT_EQ(std::get<KeyEvent>(*event), expected);
   }
+}
+
+// The text of the paste that `event` must be.
+std::string pasted(const std::optional<TerminalEvent>& event) {
+  EXPECT_TRUE(event.has_value());
+  const auto* paste = event ? std::get_if<PasteEvent>(&*event) : nullptr;
+  EXPECT_NE(paste, nullptr) << "not a paste";
+  return paste != nullptr ? paste->text : "";
+}
+
+TEST_F(TerminalTest, APasteArrivesAsOnePieceOfText) {
+  struct Case {
+    const char* what;
+    std::string bytes;
+    std::string text;
+  } const cases[] = {
+      {"keys of the main view", "\033[200~dy\033[201~", "dy"},
+      {"line ends and tabs as pasted", "\033[200~a\r\nb\tc\033[201~", "a\r\nb\tc"},
+      {"characters of every width", "\033[200~é日🟠\033[201~", "é日🟠"},
+      {"a key sequence within it carries no text", "\033[200~a\033[Ab\033[201~", "ab"},
+      {"empty", "\033[200~\033[201~", ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    pty_.type(c.bytes);
+    EXPECT_EQ(pasted(next_event()), c.text);
+    EXPECT_FALSE(next_event(0ms).has_value()) << "one paste, nothing left over";
+  }
+}
+
+TEST_F(TerminalTest, EscRightBeforeAPasteAndAStrayEndMarkStayWhatTheyAre) {
+  pty_.type("\033\033[200~x\033[201~");
+  auto event = next_event();
+  ASSERT_TRUE(event.has_value());
+  EXPECT_EQ(std::get<KeyEvent>(*event), KeyEvent{Kind::Esc});
+  EXPECT_EQ(pasted(next_event()), "x");
+
+  pty_.type("\033[201~j");
+  event = next_event();
+  ASSERT_TRUE(event.has_value());
+  EXPECT_EQ(std::get<KeyEvent>(*event), KeyEvent{KeyCode::character(U'j')});
+}
+
+TEST_F(TerminalTest, APasteWhoseEndMarkNeverComesEndsWhenInputStops) {
+  pty_.type("\033[200~dy");
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(pasted(next_event()), "dy");
+  const auto waited = std::chrono::steady_clock::now() - start;
+  EXPECT_GE(waited, kPasteQuiet);
+  EXPECT_LT(waited, kPasteQuiet + 1s);
+  pty_.type("j");
+  const auto event = next_event();
+  ASSERT_TRUE(event.has_value());
+  EXPECT_EQ(std::get<KeyEvent>(*event), KeyEvent{KeyCode::character(U'j')}) << "keys again";
+}
+
+TEST_F(TerminalTest, APasteKeepsAtMostItsLimitAndReadsTheRest) {
+  // More than the terminal buffers at once: typed while the session reads.
+  const std::string text(kMaxPasteBytes + 1000, 'x');
+  std::thread typist([&] { pty_.type("\033[200~" + text + "\033[201~j"); });
+  const std::string got = pasted(next_event(10s));
+  typist.join();
+  EXPECT_EQ(got, text.substr(0, kMaxPasteBytes));
+  const auto event = next_event();
+  ASSERT_TRUE(event.has_value());
+  EXPECT_EQ(std::get<KeyEvent>(*event), KeyEvent{KeyCode::character(U'j')});
+}
+
+TEST_F(TerminalTest, BracketedPasteIsOnOnlyWhileTheScreenIsShown) {
+  constexpr std::string_view kOn = "\033[?2004h";
+  constexpr std::string_view kOff = "\033[?2004l";
+  constexpr std::string_view kAlternate = "\033[?1049h";
+  constexpr std::string_view kNormal = "\033[?1049l";
+  EXPECT_GT(opening_.find(kOn), opening_.find(kAlternate)) << testing::PrintToString(opening_);
+
+  ASSERT_TRUE(session_->suspend());
+  const std::string left = pty_.take_output();
+  EXPECT_LT(left.find(kOff), left.find(kNormal)) << testing::PrintToString(left);
+  ASSERT_TRUE(session_->resume());
+  EXPECT_EQ(pty_.take_output().find(kOn), std::string::npos) << "not before the screen is back";
+  ASSERT_TRUE(session_->draw(text_frame(session_->size(), "back")));
+  const std::string back = pty_.take_output();
+  EXPECT_GT(back.find(kOn), back.find(kAlternate)) << testing::PrintToString(back);
+  ASSERT_TRUE(session_->draw(text_frame(session_->size(), "back")));
+  EXPECT_EQ(pty_.take_output(), "") << "switched on once";
+
+  ASSERT_TRUE(session_->restore());
+  const std::string restored = pty_.take_output();
+  EXPECT_LT(restored.find(kOff), restored.find(kNormal)) << testing::PrintToString(restored);
 }
 
 TEST_F(TerminalTest, WaitsForTheTimeOutWhenNothingIsTyped) {
@@ -406,43 +511,6 @@ TEST_F(TerminalTest, AClosedTerminalIsAnErrorNotAnEndlessTimeOut) {
   const auto event = session_->poll_event(kEventWait);
   ASSERT_FALSE(event);
   EXPECT_EQ(event.error().message(), "terminal: input closed");
-}
-
-TEST(ColorIndex, MapsColoursToThePaletteOfTheTerminal) {
-  constexpr int kDirect = 1 << 24;
-  struct Case {
-    const char* what;
-    Color color;
-    int colors;
-    int expected;
-  } const cases[] = {
-      {"reset is the default", kReset, 256, -1},
-      {"black", kBlack, 256, 0},
-      {"green", kGreen, 256, 2},
-      {"yellow", kYellow, 256, 3},
-      {"cyan", kCyan, 256, 6},
-      {"gray", kGray, 256, 7},
-      {"dark gray", kDarkGray, 256, 8},
-      {"white", kWhite, 256, 15},
-      {"white with 16 colours", kWhite, 16, 15},
-      {"dark gray with 8 colours is gray, not black", kDarkGray, 8, 7},
-      {"white with 8 colours", kWhite, 8, 7},
-      {"light red with 8 colours", Color{Color::Kind::LightRed}, 8, 1},
-      {"monochrome", kCyan, 2, -1},
-      {"rgb exact with direct colour", Color::rgb(40, 44, 52), kDirect, 0x282C34},
-      {"rgb nearest grey of 256", Color::rgb(40, 44, 52), 256, 236},
-      {"rgb nearest cube entry of 256", Color::rgb(255, 0, 0), 256, 196},
-      {"rgb black is the cube's black", Color::rgb(0, 0, 0), 256, 16},
-      {"rgb white is the cube's white", Color::rgb(255, 255, 255), 256, 231},
-      {"rgb mid grey", Color::rgb(128, 128, 128), 256, 244},
-      {"rgb with 16 colours is the default", Color::rgb(40, 44, 52), 16, -1},
-      {"plain colours stay numbered with direct colour", kCyan, kDirect, 6},
-      {"bright colours become rgb with direct colour", kWhite, kDirect, 0xFFFFFF},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.what);
-    EXPECT_EQ(color_index(c.color, c.colors), c.expected);
-  }
 }
 
 }  // namespace

@@ -148,9 +148,13 @@ TEST(BufferSetString, MeasuresEachCharacterAsTheTerminalDoes) {
       {"a cell keeps four marks",
        e_with_six_accents + "x",
        {"e\u0301\u0301\u0301\u0301", "x", " ", " "}},
-      {"unprintable characters dropped",
-       "a\u0378\u2028\a\x7F" + std::string(1, '\0') + "b",
-       {"a", "b", " ", " "}},
+      {"control characters dropped", "a\a\x7F" + std::string(1, '\0') + "b", {"a", "b", " ", " "}},
+      // glibc's wcwidth gives -1 for an unassigned code point and for U+2028, as macOS's gives
+      // it for characters newer than its tables.
+      {"unmeasurable characters are U+FFFD", "a\u0378\u2028b", {"a", "\uFFFD", "\uFFFD", "b"}},
+      {"an unmeasurable character's marks go with it", "\u0378\u0301x", {"\uFFFD", "x", " ", " "}},
+      {"joined emoji drawn as its parts", "👨\u200D💻", {"👨", "", "💻", ""}},
+      {"a joiner ends the marks", "e\u0301\u200D\u0301x", {"e\u0301", "x", " ", " "}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -217,6 +221,7 @@ TEST(DisplayWidth, CountsCellsNotBytes) {
   EXPECT_EQ(display_width("日本"), 4u);
   EXPECT_EQ(display_width("e\u0301\t"), 1u);
   EXPECT_EQ(display_width("🟠x กั🌡"), 6u);
+  EXPECT_EQ(display_width("a\u0378"), 2u);
 }
 
 TEST(Block, AllBordersWithTitleCutToTheTopEdge) {

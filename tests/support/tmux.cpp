@@ -164,6 +164,11 @@ void Tmux::send_text(std::string_view text) {
   tmux({"send-keys", "-t", std::string(kSession), "-l", std::string(text)});
 }
 
+void Tmux::paste(std::string_view text) {
+  tmux({"set-buffer", "-b", "orvo-paste", "--", std::string(text)});
+  tmux({"paste-buffer", "-p", "-d", "-b", "orvo-paste", "-t", std::string(kSession)});
+}
+
 std::string Tmux::capture() const {
   return trim_trailing_newlines(tmux({"capture-pane", "-p", "-t", std::string(kSession)}));
 }

@@ -47,6 +47,9 @@ class Tmux {
   void send_keys(const std::vector<std::string>& keys);
   // Types `text` literally.
   void send_text(std::string_view text);
+  // Pastes `text` as a terminal does: between paste marks when the program in the pane has
+  // turned bracketed paste on, as plain input otherwise; line feeds are sent as carriage returns.
+  void paste(std::string_view text);
 
   // The visible screen: one line per row, trailing blanks cut, rows joined by '\n'.
   [[nodiscard]] std::string capture() const;
