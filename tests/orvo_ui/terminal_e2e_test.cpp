@@ -197,7 +197,12 @@ TEST(TerminalProbe, AnIdleLoopWritesNothing) {
 }
 
 TEST(TerminalProbe, AForegroundChildGetsTheTerminalAndItsKeysStayWithIt) {
-  Tmux tmux(probe_in_shell({"sh", "-c", "echo child-running; sleep 1"}));
+  // The child ends once the test has seen its keys echoed, however slow the machine is.
+  TempDir dir;
+  const std::filesystem::path done = dir / "done";
+  Tmux tmux(
+      probe_in_shell({"sh", "-c", "echo child-running; while [ ! -e \"$0\" ]; do sleep 0.1; done",
+                      done.string()}));
   ASSERT_TRUE(tmux.wait_for_text("probe pid=")) << tmux.capture();
   tmux.send_keys({"z"});
   ASSERT_TRUE(tmux.wait_for_text("child-running")) << tmux.capture();
@@ -205,6 +210,7 @@ TEST(TerminalProbe, AForegroundChildGetsTheTerminalAndItsKeysStayWithIt) {
   tmux.send_keys({"d", "y"});  // typed for the child, which never reads them
   ASSERT_TRUE(tmux.wait_for_text("child-running\ndy")) << "echoed: the terminal has them\n"
                                                        << tmux.capture();
+  write_file(done, "");
 
   ASSERT_TRUE(tmux.wait_for_text("child: exit 0")) << tmux.capture();
   EXPECT_EQ(tmux.query("#{alternate_on}"), "1");
