@@ -18,7 +18,7 @@ namespace {
 constexpr const char* kProject = R"(cmake_minimum_required(VERSION 3.25)
 project(probe CXX)
 set(CMAKE_CXX_STANDARD 20)
-include(${ORVO_SOURCE_DIR}/cmake/ncursesw.cmake)
+include("${ORVO_SOURCE_DIR}/cmake/ncursesw.cmake")
 orvo_find_ncursesw()
 )";
 
