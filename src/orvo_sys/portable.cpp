@@ -46,6 +46,15 @@ constexpr const char* kUtf8Locales[] = {"C.UTF-8", "UTF-8", "en_US.UTF-8"};
   return 0;
 }
 
+#if defined(F_FULLFSYNC)
+int full_fsync(int fd) {
+  return ::fcntl(fd, F_FULLFSYNC);
+}
+constexpr int (*kFullSync)(int) = full_fsync;
+#else
+constexpr int (*kFullSync)(int) = nullptr;
+#endif
+
 bool ctype_is_utf8() {
   return std::string_view(nl_langinfo(CODESET)) == "UTF-8";
 }
@@ -79,6 +88,17 @@ bool terminal_hung_up(int fd) {
   }
   int waiting = 0;
   return ::ioctl(fd, FIONREAD, &waiting) != 0 || waiting == 0;
+}
+
+int sync_to_disk(int fd) {
+  return sync_to_disk(fd, kFullSync);
+}
+
+int sync_to_disk(int fd, int (*full_sync)(int fd)) {
+  if (full_sync != nullptr && full_sync(fd) == 0) {
+    return 0;
+  }
+  return ::fsync(fd) == 0 ? 0 : errno;
 }
 
 bool use_utf8_ctype() {

@@ -22,6 +22,16 @@ namespace orvo::sys {
 // Never waits; a descriptor select cannot watch counts as not hung up.
 [[nodiscard]] bool terminal_hung_up(int fd);
 
+// Asks the system to put what was written to `fd` on the drive itself: with F_FULLFSYNC where
+// the system has it (macOS, whose fsync leaves the data in the drive's cache), else, or where
+// the volume refuses it (some network and exFAT volumes do), with fsync. Returns 0, or the
+// error number of fsync.
+[[nodiscard]] int sync_to_disk(int fd);
+
+// `sync_to_disk` with `full_sync` asked first (it returns 0, or -1 with errno set, as fcntl
+// does), or only fsync when it is null, as on systems without F_FULLFSYNC.
+[[nodiscard]] int sync_to_disk(int fd, int (*full_sync)(int fd));
+
 // Sets the character type of the locale to the user's when that is UTF-8, else to a UTF-8 one
 // the system has; the other categories are left as they are. Returns whether the character type
 // is UTF-8 afterwards.
