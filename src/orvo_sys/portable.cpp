@@ -2,9 +2,13 @@
 
 #include <fcntl.h>
 #include <langinfo.h>
+#include <spawn.h>
 #include <sys/ioctl.h>
 #include <sys/select.h>
 #include <unistd.h>
+#if defined(__APPLE__)
+#include <Availability.h>
+#endif
 
 #include <cerrno>
 #include <clocale>
@@ -88,6 +92,16 @@ bool terminal_hung_up(int fd) {
   }
   int waiting = 0;
   return ::ioctl(fd, FIONREAD, &waiting) != 0 || waiting == 0;
+}
+
+int add_chdir_action(posix_spawn_file_actions_t* actions, const char* path) {
+  // macOS 26 names it without the suffix and deprecates the suffixed name, which every system
+  // before it and glibc have.
+#if defined(__MAC_OS_X_VERSION_MIN_REQUIRED) && __MAC_OS_X_VERSION_MIN_REQUIRED >= 260000
+  return posix_spawn_file_actions_addchdir(actions, path);
+#else
+  return posix_spawn_file_actions_addchdir_np(actions, path);
+#endif
 }
 
 int sync_to_disk(int fd) {

@@ -1,12 +1,16 @@
 #include "orvo_sys/process.hpp"
 
 #include <fcntl.h>
+#include <grp.h>
+#include <pwd.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <chrono>
+#include <cstdio>
+#include <filesystem>
 #include <thread>
 #include <vector>
 
@@ -129,6 +133,41 @@ TEST(StartFailure, TellsAMissingProgramFromAMissingDirectory) {
       EXPECT_EQ(error.message(), c.message);
     }
   }
+}
+
+// Gives up root for an unprivileged user, for whom permission bits count.
+bool drop_root() {
+  const passwd* nobody = getpwnam("nobody");
+  const uid_t uid = nobody != nullptr ? nobody->pw_uid : 65534;
+  const gid_t gid = nobody != nullptr ? nobody->pw_gid : 65534;
+  return setgroups(0, nullptr) == 0 && setgid(gid) == 0 && setuid(uid) == 0;
+}
+
+// A working directory needs only search permission, as for chdir: a folder that can be searched
+// but not read (mode --x) works. Root passes every permission check, so as root the check runs
+// in a child that gives root up first.
+TEST(WorkingDirectoryDeathTest, NeedsOnlySearchPermission) {
+  TempDir tmp;
+  using std::filesystem::perms;
+  const std::filesystem::path dir = tmp / "search-only";
+  std::filesystem::create_directory(dir);
+  std::filesystem::permissions(tmp.path(),
+                               perms::owner_all | perms::group_exec | perms::others_exec);
+  std::filesystem::permissions(dir, perms::owner_exec | perms::group_exec | perms::others_exec);
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  EXPECT_EXIT(
+      {
+        if (geteuid() == 0 && !drop_root()) {
+          _exit(2);
+        }
+        const auto pwd = run_and_capture({"pwd", {}, dir, {}});
+        if (!pwd) {
+          std::fprintf(stderr, "[%s]", pwd.error().message().c_str());
+          _exit(1);
+        }
+        _exit(pwd->status.success() && pwd->out == dir.string() + "\n" ? 0 : 1);
+      },
+      testing::ExitedWithCode(0), "");
 }
 
 TEST(SpawnAndWait, AddsAndReplacesEnvironmentVariablesAndReportsTheExit) {
