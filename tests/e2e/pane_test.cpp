@@ -1,10 +1,13 @@
-// The programs the tests run under tmux, Orvo among them, start in an environment of their own
-// that still carries the sanitizers' settings and a UTF-8 locale the system has.
+// The tests' tmux pane: the programs run there, Orvo among them, start in an environment of
+// their own that still carries the sanitizers' settings and a UTF-8 locale the system has, and
+// a shell there that runs no program gives no process to signal.
 
 #include <gtest/gtest.h>
 
+#include <stdexcept>
 #include <string>
 
+#include "e2e/run_orvo.hpp"
 #include "support/environment.hpp"
 #include "support/temp_dir.hpp"
 #include "support/tmux.hpp"
@@ -23,6 +26,12 @@ TEST(PaneEnvironment, CarriesTheSanitizersSettingsAndTheUtf8Locale) {
   EXPECT_TRUE(
       tmux.wait_for_text("[abort_on_error=1|halt_on_error=1|0|" + utf8_locale_name() + "|unset]"))
       << tmux.capture();
+}
+
+TEST(PaneProgram, IsNoneWhenTheShellRunsNothing) {
+  Tmux tmux({"sh", "-c", "echo ready; exec sleep 30"});
+  ASSERT_TRUE(tmux.wait_for_text("ready")) << tmux.capture();
+  EXPECT_THROW(static_cast<void>(orvo_pid(tmux)), std::runtime_error);
 }
 
 }  // namespace
