@@ -219,7 +219,7 @@ TEST_F(ForegroundTest, StandardInputOrOutputThatIsNotATerminal) {
     }
     quit_orvo(tmux);
   }
-  // BSD wc pads its count with blanks.
+  // BSD wc, macOS's, pads its count with blanks; GNU wc does not.
   std::string count = read_file(piped);
   count.erase(0, count.find_first_not_of(' '));
   EXPECT_EQ(count, "0\n") << "nothing went down the pipe";

@@ -43,7 +43,7 @@ TEST(TextWidthE2e, BranchNamesAndTypedTextShowWholeInTheirColumns) {
   TempDir tmp;
   GitRepo repo(tmp / "proj");
   // git on macOS precomposes the names it is given unless told not to, and the decomposed
-  // Hangul must stay decomposed.
+  // Hangul must stay decomposed; git elsewhere ignores the setting, so only a Mac shows it.
   repo.git({"config", "core.precomposeUnicode", "false"});
   std::set<std::string> names;
   for (const Case& c : cases) {

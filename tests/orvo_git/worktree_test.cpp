@@ -317,7 +317,7 @@ TEST(RepoToplevel, KeepsTheBytesOfARootWhoseNameIsNotUtf8) {
   std::error_code refused;
   std::filesystem::create_directory(root, refused);
   if (refused == std::errc::illegal_byte_sequence) {
-    // APFS, macOS's file system, takes only UTF-8 names.
+    // APFS, macOS's file system, takes only UTF-8 names, so only a Mac skips this.
     GTEST_SKIP() << "the file system refuses names that are not UTF-8";
   }
   // The root keeps its bytes, so it still names the directory.
