@@ -33,24 +33,31 @@ for i in $(seq 1 50); do
 done
 
 rounds=20
-now() { date +%s%N; }
-
-start=$(now)
-for _ in $(seq 1 $rounds); do
-  ORVO_DUMP=1 "$orvo" >/dev/null
-done
-orvo_ns=$(( $(now) - start ))
-
-start=$(now)
-for _ in $(seq 1 $rounds); do
-  for repo in "${repos[@]}"; do
-    git -C "$repo" worktree list --porcelain >/dev/null
+orvo_rounds() {
+  for _ in $(seq 1 $rounds); do
+    ORVO_DUMP=1 "$orvo" >/dev/null
   done
-done
-git_ns=$(( $(now) - start ))
+}
+git_rounds() {
+  for _ in $(seq 1 $rounds); do
+    for repo in "${repos[@]}"; do
+      git -C "$repo" worktree list --porcelain >/dev/null
+    done
+  done
+}
+# The seconds (to the millisecond) a command takes, from bash's own clock: BSD date has no %N.
+seconds() {
+  local TIMEFORMAT=%3R
+  { time "$@" >/dev/null 2>&1; } 2>&1
+}
 
-lines=$(ORVO_DUMP=1 "$orvo" | wc -l)
+orvo_s=$(seconds orvo_rounds)
+git_s=$(seconds git_rounds)
+
+lines=$(ORVO_DUMP=1 "$orvo" | wc -l | tr -d ' ')
 echo "listing: $lines lines"
-echo "orvo dump:     $(( orvo_ns / rounds / 1000 )) us per run"
-echo "git loop:      $(( git_ns / rounds / 1000 )) us per run"
-awk -v o="$orvo_ns" -v g="$git_ns" 'BEGIN { printf "ratio orvo/git: %.3f (overhead %.1f %%)\n", o / g, (o / g - 1) * 100 }'
+awk -v o="$orvo_s" -v g="$git_s" -v r="$rounds" 'BEGIN {
+  printf "orvo dump:     %d us per run\n", o / r * 1e6
+  printf "git loop:      %d us per run\n", g / r * 1e6
+  printf "ratio orvo/git: %.3f (overhead %.1f %%)\n", o / g, (o / g - 1) * 100
+}'

@@ -1,7 +1,8 @@
 #include <benchmark/benchmark.h>
 
-#include <clocale>
+#include <cstdio>
 
+#include "orvo_sys/portable.hpp"
 #include "orvo_ui/draw.hpp"
 #include "sample_rows.hpp"
 
@@ -34,7 +35,10 @@ BENCHMARK(BM_DrawFiveHundredRowFrame)->Arg(0)->Arg(250)->Arg(499)->Unit(benchmar
 
 // Frames are laid out under the UTF-8 character type the interface runs in.
 int main(int argc, char** argv) {
-  std::setlocale(LC_CTYPE, "C.UTF-8");
+  if (!orvo::sys::use_utf8_ctype()) {
+    std::fputs("ui_bench needs a UTF-8 locale\n", stderr);
+    return 1;
+  }
   benchmark::Initialize(&argc, argv);
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();

@@ -36,6 +36,32 @@ if(ORVO_LIBCXX)
 endif()
 
 orvo_find_config(tl-expected 1.0 "tl::expected")
+
+# tl::expected 1.2 and later (Homebrew's is 1.3) declare `expected` [[nodiscard]]; Debian's 1.0
+# does not. The libc++ build stands in for the macOS build, so it reads a copy of the header
+# with that mark added: a result dropped unread fails to compile here as it does there.
+function(orvo_use_nodiscard_expected)
+  get_target_property(dirs tl::expected INTERFACE_INCLUDE_DIRECTORIES)
+  find_file(header tl/expected.hpp PATHS ${dirs} NO_DEFAULT_PATH NO_CACHE)
+  file(READ "${header}" text)
+  set(declaration "template <class T, class E> class expected;")
+  string(FIND "${text}" "${declaration}" at)
+  if(at EQUAL -1)
+    message(STATUS "tl::expected: ${header} as it is (no unmarked declaration of expected)")
+    return()
+  endif()
+  string(REPLACE "${declaration}" "template <class T, class E> class [[nodiscard]] expected;"
+                 text "${text}")
+  set(copy "${PROJECT_BINARY_DIR}/nodiscard-expected")
+  file(WRITE "${copy}/expected.hpp.new" "${text}")
+  # Copied only when changed, so that configuring again rebuilds nothing.
+  configure_file("${copy}/expected.hpp.new" "${copy}/tl/expected.hpp" COPYONLY)
+  include_directories(BEFORE "${copy}")
+  message(STATUS "tl::expected: ${header} with expected marked [[nodiscard]] (${copy})")
+endfunction()
+if(ORVO_LIBCXX)
+  orvo_use_nodiscard_expected()
+endif()
 orvo_find_config(fmt 9 "fmt")
 add_library(orvo_fmt INTERFACE)
 if(ORVO_LIBCXX)

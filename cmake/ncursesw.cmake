@@ -4,19 +4,28 @@
 include(CheckCXXSourceCompiles)
 include(CMakePushCheckState)
 
+# Homebrew's ncurses is keg-only, outside pkg-config's own search: its folder is put on
+# PKG_CONFIG_PATH when `ORVO_BREW` names a brew program (on macOS the one on PATH) and the caller
+# set neither PKG_CONFIG_PATH nor PKG_CONFIG_LIBDIR. A caller who set either chose where
+# pkg-config looks, and pkg-config searches PKG_CONFIG_PATH before PKG_CONFIG_LIBDIR.
+function(orvo_add_homebrew_ncurses_to_pkg_config)
+  if(APPLE)
+    find_program(ORVO_BREW brew DOC "Homebrew's brew, asked where its ncurses is")
+  endif()
+  if(NOT ORVO_BREW OR DEFINED ENV{PKG_CONFIG_PATH} OR DEFINED ENV{PKG_CONFIG_LIBDIR})
+    return()
+  endif()
+  execute_process(COMMAND "${ORVO_BREW}" --prefix ncurses OUTPUT_VARIABLE keg
+                  OUTPUT_STRIP_TRAILING_WHITESPACE ERROR_QUIET)
+  if(keg AND EXISTS "${keg}/lib/pkgconfig")
+    set(ENV{PKG_CONFIG_PATH} "${keg}/lib/pkgconfig")
+  endif()
+endfunction()
+
 # ncursesw 6.1 or later, header and library from one place: pkg-config's ncursesw (Homebrew's
 # keg on macOS), else CMake's own search. Either way a test program must find `alloc_pair`.
 function(orvo_find_ncursesw)
-  if(APPLE)
-    find_program(orvo_brew brew)
-    if(orvo_brew)
-      execute_process(COMMAND "${orvo_brew}" --prefix ncurses OUTPUT_VARIABLE keg
-                      OUTPUT_STRIP_TRAILING_WHITESPACE ERROR_QUIET)
-      if(keg AND EXISTS "${keg}/lib/pkgconfig")
-        set(ENV{PKG_CONFIG_PATH} "${keg}/lib/pkgconfig:$ENV{PKG_CONFIG_PATH}")
-      endif()
-    endif()
-  endif()
+  orvo_add_homebrew_ncurses_to_pkg_config()
   find_package(PkgConfig QUIET)
   if(PKG_CONFIG_FOUND)
     pkg_check_modules(ORVO_NCURSESW QUIET IMPORTED_TARGET GLOBAL ncursesw)

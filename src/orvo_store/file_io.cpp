@@ -11,6 +11,7 @@
 #include <utility>
 
 #include "orvo_sys/os_error.hpp"
+#include "orvo_sys/portable.hpp"
 #include "orvo_sys/text.hpp"
 #include "orvo_sys/unique_fd.hpp"
 
@@ -75,8 +76,8 @@ IoResult<void> write_durably(int fd, std::string_view content) {
   if (auto written = write_all(fd, content); !written) {
     return written;
   }
-  if (::fsync(fd) != 0) {
-    return last_error();
+  if (const int error = sys::sync_to_disk(fd); error != 0) {
+    return tl::unexpected(IoError::os(error));
   }
   return {};
 }

@@ -59,6 +59,46 @@ bool overflows(T a, T b, T max) {
   return a >= max / 10 && (a > max / 10 || b > max % 10);
 }
 
+// A double as its shortest decimal: the sign, the fewest significant digits that read back as
+// the same double (no leading or trailing zero), and the power of ten of the first digit.
+struct ShortestDecimal {
+  bool negative = false;
+  std::string digits;
+  int exponent = 0;
+};
+
+// Takes apart fmt's "{}" of a non-zero `value`, which holds those digits in a fixed form
+// ("1000", "0.0001", "1.5") or an exponent form ("1e+16", "1.5e-07") of fmt's choosing.
+ShortestDecimal shortest_decimal(double value) {
+  const std::string text = fmt::format("{}", value);
+  std::string_view rest(text);
+  ShortestDecimal decimal;
+  if (rest.front() == '-') {
+    decimal.negative = true;
+    rest.remove_prefix(1);
+  }
+  int written_exponent = 0;
+  if (const std::size_t e = rest.find('e'); e != std::string_view::npos) {
+    const std::string_view exponent = rest.substr(e + 1);
+    std::from_chars(exponent.data() + (exponent.front() == '+' ? 1 : 0),
+                    exponent.data() + exponent.size(), written_exponent);
+    rest = rest.substr(0, e);
+  }
+  const std::size_t dot = rest.find('.');
+  int point = static_cast<int>(dot == std::string_view::npos ? rest.size() : dot);
+  for (const char c : rest) {
+    if (c != '.') {
+      decimal.digits += c;
+    }
+  }
+  const std::size_t first = decimal.digits.find_first_not_of('0');
+  point -= static_cast<int>(first);
+  decimal.digits.erase(0, first);
+  decimal.digits.erase(decimal.digits.find_last_not_of('0') + 1);
+  decimal.exponent = point - 1 + written_exponent;
+  return decimal;
+}
+
 std::string unexpected_number(const std::variant<uint64_t, int64_t, double>& n) {
   if (const auto* f = std::get_if<double>(&n)) {
     return fmt::format("floating point `{}`", float_text(*f));
@@ -72,29 +112,11 @@ std::string float_text(double value) {
   if (value == 0) {
     return std::signbit(value) ? "-0.0" : "0.0";
   }
-  // The shortest scientific form, e.g. "-1.2345e+02", split into sign, digits and exponent.
-  char buffer[64];
-  const auto end =
-      std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::scientific).ptr;
-  const std::string_view sci(buffer, static_cast<std::size_t>(end - buffer));
-  const std::size_t e = sci.find('e');
-  std::string out;
-  std::string digits;
-  for (char c : sci.substr(0, e)) {
-    if (c == '-') {
-      out += '-';
-    } else if (c != '.') {
-      digits += c;
-    }
-  }
-  // The exponent is parsed within the view: to_chars writes no terminating NUL.
-  int exponent = 0;
-  const std::string_view exponent_text = sci.substr(e + 1);
-  std::from_chars(exponent_text.data() + (exponent_text.front() == '+' ? 1 : 0),
-                  exponent_text.data() + exponent_text.size(), exponent);
-  const auto length = static_cast<int>(digits.size());
-  const int point = exponent + 1;  // digits before the decimal point
-  const std::string_view all(digits);
+  const ShortestDecimal decimal = shortest_decimal(value);
+  std::string out = decimal.negative ? "-" : "";
+  const std::string_view all(decimal.digits);
+  const auto length = static_cast<int>(all.size());
+  const int point = decimal.exponent + 1;  // digits before the decimal point
   if (point >= length && point <= 16) {
     out.append(all).append(static_cast<std::size_t>(point - length), '0').append(".0");
   } else if (point > 0 && point <= 16) {
@@ -107,7 +129,7 @@ std::string float_text(double value) {
     if (length > 1) {
       out.append(".").append(all.substr(1));
     }
-    out += fmt::format("e{}{}", exponent < 0 ? "-" : "+", std::abs(exponent));
+    out += fmt::format("e{}{}", decimal.exponent < 0 ? "-" : "+", std::abs(decimal.exponent));
   }
   return out;
 }

@@ -2,9 +2,13 @@
 
 #include <fcntl.h>
 #include <langinfo.h>
+#include <spawn.h>
 #include <sys/ioctl.h>
 #include <sys/select.h>
 #include <unistd.h>
+#if defined(__APPLE__)
+#include <Availability.h>
+#endif
 
 #include <cerrno>
 #include <clocale>
@@ -46,6 +50,15 @@ constexpr const char* kUtf8Locales[] = {"C.UTF-8", "UTF-8", "en_US.UTF-8"};
   return 0;
 }
 
+#if defined(F_FULLFSYNC)
+int full_fsync(int fd) {
+  return ::fcntl(fd, F_FULLFSYNC);
+}
+constexpr int (*kFullSync)(int) = full_fsync;
+#else
+constexpr int (*kFullSync)(int) = nullptr;
+#endif
+
 bool ctype_is_utf8() {
   return std::string_view(nl_langinfo(CODESET)) == "UTF-8";
 }
@@ -79,6 +92,27 @@ bool terminal_hung_up(int fd) {
   }
   int waiting = 0;
   return ::ioctl(fd, FIONREAD, &waiting) != 0 || waiting == 0;
+}
+
+int add_chdir_action(posix_spawn_file_actions_t* actions, const char* path) {
+  // macOS 26 names it without the suffix and deprecates the suffixed name, which every system
+  // before it and glibc have.
+#if defined(__MAC_OS_X_VERSION_MIN_REQUIRED) && __MAC_OS_X_VERSION_MIN_REQUIRED >= 260000
+  return posix_spawn_file_actions_addchdir(actions, path);
+#else
+  return posix_spawn_file_actions_addchdir_np(actions, path);
+#endif
+}
+
+int sync_to_disk(int fd) {
+  return sync_to_disk(fd, kFullSync);
+}
+
+int sync_to_disk(int fd, int (*full_sync)(int fd)) {
+  if (full_sync != nullptr && full_sync(fd) == 0) {
+    return 0;
+  }
+  return ::fsync(fd) == 0 ? 0 : errno;
 }
 
 bool use_utf8_ctype() {

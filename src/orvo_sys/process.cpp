@@ -4,6 +4,7 @@
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -23,13 +24,6 @@ extern char** environ;
 
 namespace orvo::sys {
 namespace {
-
-// Opening the working directory needs no read permission where the platform allows it.
-#ifdef O_PATH
-constexpr int kDirectoryOpenFlags = O_PATH | O_DIRECTORY | O_CLOEXEC;
-#else
-constexpr int kDirectoryOpenFlags = O_RDONLY | O_DIRECTORY | O_CLOEXEC;
-#endif
 
 constexpr std::size_t kReadChunk = 64 * 1024;
 
@@ -139,7 +133,7 @@ int add_stream_action(posix_spawn_file_actions_t* actions, int source, int targe
 }
 
 int add_file_actions(posix_spawn_file_actions_t* actions, const StdStreams& streams,
-                     int directory) {
+                     const char* directory) {
   int rc = add_stream_action(actions, streams.in, STDIN_FILENO);
   if (rc == 0) {
     rc = add_stream_action(actions, streams.out, STDOUT_FILENO);
@@ -147,8 +141,8 @@ int add_file_actions(posix_spawn_file_actions_t* actions, const StdStreams& stre
   if (rc == 0) {
     rc = add_stream_action(actions, streams.err, STDERR_FILENO);
   }
-  if (rc == 0 && directory >= 0) {
-    rc = posix_spawn_file_actions_addfchdir_np(actions, directory);
+  if (rc == 0 && directory != nullptr) {
+    rc = add_chdir_action(actions, directory);
   }
   return rc;
 }
@@ -175,21 +169,25 @@ int set_attributes(posix_spawnattr_t* attr, bool new_session) {
   return rc;
 }
 
-// The working directory is opened here, before the spawn: posix_spawnp reports a missing
-// directory and a missing program with the same ENOENT.
-tl::expected<UniqueFd, ProcessError> open_directory(
-    const std::optional<std::filesystem::path>& cwd) {
+// The working directory is looked at here, before the spawn: posix_spawnp reports a missing
+// directory and a missing program with the same ENOENT. The child changes into it by path,
+// which needs only search permission there (opening it would need read permission where the
+// system has no O_PATH, as macOS has not).
+tl::expected<void, ProcessError> check_directory(const std::optional<std::filesystem::path>& cwd) {
   if (!cwd) {
-    return UniqueFd();
+    return {};
   }
-  UniqueFd directory(::open(cwd->c_str(), kDirectoryOpenFlags));
-  if (directory.get() < 0) {
+  struct stat st {};
+  if (::stat(cwd->c_str(), &st) != 0) {
     const int code = errno;
     const bool missing = code == ENOENT || code == ENOTDIR;
     return failure(missing ? ProcessError::Kind::DirectoryMissing : ProcessError::Kind::Other,
                    code);
   }
-  return directory;
+  if (!S_ISDIR(st.st_mode)) {
+    return failure(ProcessError::Kind::DirectoryMissing, ENOTDIR);
+  }
+  return {};
 }
 
 std::vector<std::string> argument_texts(const Command& command) {
@@ -200,8 +198,7 @@ std::vector<std::string> argument_texts(const Command& command) {
   return texts;
 }
 
-tl::expected<pid_t, ProcessError> spawn(const Command& command, const StdStreams& streams,
-                                        int directory) {
+tl::expected<pid_t, ProcessError> spawn(const Command& command, const StdStreams& streams) {
   std::vector<std::string> argv_texts = argument_texts(command);
   std::vector<char*> argv = pointers_to(argv_texts);
   std::vector<std::string> env_texts;
@@ -215,7 +212,7 @@ tl::expected<pid_t, ProcessError> spawn(const Command& command, const StdStreams
 
   FileActions actions;
   SpawnAttributes attributes;
-  int rc = add_file_actions(actions.get(), streams, directory);
+  int rc = add_file_actions(actions.get(), streams, command.cwd ? command.cwd->c_str() : nullptr);
   if (rc == 0) {
     rc = set_attributes(attributes.get(), command.new_session);
   }
@@ -238,9 +235,7 @@ tl::expected<pid_t, ProcessError> start(const Command& command, const StdStreams
   if (!is_representable(command)) {
     return other_failure(EINVAL);
   }
-  return open_directory(command.cwd).and_then([&](const UniqueFd& directory) {
-    return spawn(command, streams, directory.get());
-  });
+  return check_directory(command.cwd).and_then([&] { return spawn(command, streams); });
 }
 
 tl::expected<ExitStatus, ProcessError> wait_for(pid_t pid) {

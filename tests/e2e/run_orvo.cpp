@@ -45,6 +45,10 @@ pid_t orvo_pid(const Tmux& tmux) {
   std::istringstream pids(children->out);
   pid_t pid = 0;
   pids >> pid;
+  if (pid <= 0) {
+    // A signal sent to 0 would reach the test's own process group.
+    throw std::runtime_error("the pane's shell runs no program: " + tmux.capture());
+  }
   return pid;
 }
 

@@ -26,6 +26,7 @@ namespace orvo::test {
 [[nodiscard]] std::string search_path_with(const std::filesystem::path& dir);
 
 // The process id of Orvo started by the shell in the pane of `tmux`: the shell's one child.
+// Throws std::runtime_error when the shell has none (the test then fails).
 [[nodiscard]] pid_t orvo_pid(const Tmux& tmux);
 
 }  // namespace orvo::test

@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <filesystem>
+#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -41,9 +42,27 @@ TEST(TextWidthE2e, BranchNamesAndTypedTextShowWholeInTheirColumns) {
   };
   TempDir tmp;
   GitRepo repo(tmp / "proj");
+  // git on macOS precomposes the names it is given unless told not to, and the decomposed
+  // Hangul must stay decomposed; git elsewhere ignores the setting, so only a Mac shows it.
+  repo.git({"config", "core.precomposeUnicode", "false"});
+  std::set<std::string> names;
   for (const Case& c : cases) {
     repo.add_worktree(tmp / "wt" / c.branch, c.branch);
+    names.insert(c.branch);
   }
+  // The folders and the branches carry the names as given.
+  std::set<std::string> folders;
+  for (const auto& entry : std::filesystem::directory_iterator(tmp / "wt")) {
+    folders.insert(entry.path().filename().string());
+  }
+  EXPECT_EQ(folders, names);
+  std::set<std::string> branches;
+  std::istringstream refs(repo.git({"for-each-ref", "--format=%(refname:short)", "refs/heads/"}));
+  for (std::string branch; std::getline(refs, branch);) {
+    branches.insert(branch);
+  }
+  branches.erase("main");
+  EXPECT_EQ(branches, names);
   TmuxOptions options;
   options.width = kScreenWidth;
   options.home = tmp / "home";

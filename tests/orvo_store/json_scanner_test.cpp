@@ -4,6 +4,11 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <random>
+#include <string>
 
 #include "orvo_sys/text.hpp"
 
@@ -30,10 +35,36 @@ TEST(FloatText, ShortestDigitsWithAPointOrAnExponent) {
       {18446744073709551616.0, "1.8446744073709552e+19"},
       {0.1 + 0.2, "0.30000000000000004"},
       {123.456, "123.456"},
+      {42.0, "42.0"},
+      {-100.0, "-100.0"},
+      {9007199254740993.0, "9007199254740992.0"},
+      {123456789012345680.0, "1.2345678901234568e+17"},
+      {0.000012345, "0.000012345"},
+      {0.0000012345, "1.2345e-6"},
+      {-1e-7, "-1e-7"},
+      {1e21, "1e+21"},
+      {2.5e-300, "2.5e-300"},
+      {5e-324, "5e-324"},
+      {1.7976931348623157e308, "1.7976931348623157e+308"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.text);
     EXPECT_EQ(float_text(c.value), c.text);
+  }
+}
+
+TEST(FloatText, ReadsBackAsTheSameDouble) {
+  std::mt19937_64 bits(17);
+  for (int i = 0; i < 10000; ++i) {
+    const std::uint64_t pattern = bits();
+    double value = 0;
+    std::memcpy(&value, &pattern, sizeof value);
+    if (!std::isfinite(value)) {
+      continue;
+    }
+    const std::string text = float_text(value);
+    SCOPED_TRACE(text);
+    EXPECT_EQ(std::strtod(text.c_str(), nullptr), value);
   }
 }
 

@@ -105,7 +105,7 @@ class DialogTest : public ::testing::Test, public runtime::Sandbox {
   }
 
   // Hands `key` to the open dialog as the key router does: the dialog is taken out first.
-  core::Result<KeyOutcome> press(const KeyEvent& key) {
+  [[nodiscard]] core::Result<KeyOutcome> press(const KeyEvent& key) {
     if (!app.modal) {
       ADD_FAILURE() << "no dialog is open for " << key;
       return Continue{};
@@ -116,7 +116,7 @@ class DialogTest : public ::testing::Test, public runtime::Sandbox {
   }
 
   // Presses every key; returns the last key's outcome.
-  core::Result<KeyOutcome> press(const std::vector<KeyEvent>& keys) {
+  [[nodiscard]] core::Result<KeyOutcome> press(const std::vector<KeyEvent>& keys) {
     core::Result<KeyOutcome> outcome = Continue{};
     for (const KeyEvent& k : keys) {
       outcome = press(k);
@@ -273,7 +273,9 @@ TEST_F(DialogTest, APickedBaseKeepsWhiteSpaceOtherThanAscii) {
   const core::ProjectId id = add_project(repo);
   app.modal = new_worktree(id, "x ", "main");
 
-  press(std::vector{key(U'b', Mod::Control)} + typing(U"feat") + std::vector{key(Kind::Enter)});
+  EXPECT_EQ(outcome_text(press(std::vector{key(U'b', Mod::Control)} + typing(U"feat") +
+                               std::vector{key(Kind::Enter)})),
+            "Continue");
   EXPECT_EQ(modal_text(app.modal), "NewWorktree proj name=x  base=feat\u00A0 field=0");
   EXPECT_EQ(outcome_text(press(key(U'p', Mod::Control))), "Continue");
   EXPECT_EQ(app.toast, "created x ← feat\u00A0");

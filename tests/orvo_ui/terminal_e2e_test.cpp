@@ -7,6 +7,7 @@
 #include <regex>
 #include <string>
 
+#include "support/environment.hpp"
 #include "support/idle_output.hpp"
 #include "support/shell_restored.hpp"
 #include "support/temp_dir.hpp"
@@ -126,7 +127,7 @@ TEST(TerminalProbe, ColoursAreTheNearestOf256AndNoneWithNoColor) {
 }
 
 TEST(TerminalProbe, NonAsciiSymbolsShowWhateverTheLocale) {
-  for (const char* locale : {"C.UTF-8", "C", "POSIX"}) {
+  for (const std::string& locale : {utf8_locale_name(), std::string("C"), std::string("POSIX")}) {
     SCOPED_TRACE(locale);
     TmuxOptions options;
     options.env = {{"LC_ALL", locale}};

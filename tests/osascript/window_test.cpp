@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "orvo_sys/process.hpp"
+#include "support/environment.hpp"
 #include "support/temp_dir.hpp"
 
 namespace orvo::test {
@@ -22,9 +23,10 @@ struct Outcome {
   std::string err;
 };
 
-// Runs `argv` to its end with exactly the environment `env`.
+// Runs `argv` to its end with exactly the environment `env` (and the sanitizers' settings).
 Outcome run(const std::vector<std::string>& argv, const std::vector<std::string>& env) {
-  sys::Command command{.program = "env", .args = {"-i"}, .cwd = {}, .env = {}};
+  sys::Command command{.program = "env", .args = sanitizer_settings(), .cwd = {}, .env = {}};
+  command.args.insert(command.args.begin(), "-i");
   command.args.insert(command.args.end(), env.begin(), env.end());
   command.args.insert(command.args.end(), argv.begin(), argv.end());
   auto output = sys::run_and_capture(command);
@@ -37,14 +39,6 @@ Outcome run(const std::vector<std::string>& argv, const std::vector<std::string>
 std::string inherited_path() {
   const char* path = std::getenv("PATH");
   return std::string("PATH=") + (path != nullptr ? path : "/usr/bin:/bin");
-}
-
-std::string shell_quote(std::string_view text) {
-  std::string quoted = "'";
-  for (const char c : text) {
-    quoted += c == '\'' ? std::string(R"('\'')") : std::string(1, c);
-  }
-  return quoted + "'";
 }
 
 // The script Orvo sends: the line inside an AppleScript string, backslashes and double quotes

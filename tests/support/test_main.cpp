@@ -29,13 +29,19 @@ std::filesystem::path guard_osascript(const orvo::test::TempDir& dir) {
 }  // namespace
 
 // Every test process runs git sandboxed from the user's configuration, with a fixed identity
-// and fixed dates, so repositories made by tests are reproducible. Text is measured under a
-// UTF-8 character type, as the interface runs.
+// and fixed dates, so repositories made by tests are reproducible, and with the temporary folder
+// that holds every test's own folders as the ceiling of git's search for a repository, so that a
+// test's folder is in no repository wherever that folder lies (inside another repository, or on
+// a volume whose boundary git would report in other words). Text is measured under a UTF-8
+// character type, as the interface runs.
 int main(int argc, char** argv) {
   if (!orvo::sys::use_utf8_ctype()) {
     std::fputs("the tests need a UTF-8 locale\n", stderr);
     return 1;
   }
+  const std::filesystem::path temporary_root =
+      std::filesystem::canonical(std::filesystem::temp_directory_path());
+  setenv("GIT_CEILING_DIRECTORIES", temporary_root.c_str(), 1);
   setenv("GIT_CONFIG_NOSYSTEM", "1", 1);
   setenv("GIT_CONFIG_GLOBAL", "/dev/null", 1);
   setenv("GIT_AUTHOR_NAME", "Orvo Test", 1);

@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "orvo_sys/process.hpp"
+#include "support/environment.hpp"
 
 extern char** environ;
 
@@ -97,9 +98,11 @@ Tmux::Tmux(const std::vector<std::string>& argv, TmuxOptions options)
       command.emplace_back(text);
     }
   }
+  const std::vector<std::string> sanitizers = sanitizer_settings();
+  command.insert(command.end(), sanitizers.begin(), sanitizers.end());
   command.push_back("HOME=" + options.home.string());
   command.emplace_back("TZ=UTC");
-  command.emplace_back("LANG=C.UTF-8");
+  command.push_back("LANG=" + utf8_locale_name());
   command.push_back("TERM=" + options.term);
   for (const auto& [name, value] : options.env) {
     command.push_back(name + "=" + value);

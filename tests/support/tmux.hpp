@@ -31,8 +31,9 @@ struct TmuxOptions {
 
 // A private tmux server with one pane that runs a program, for end-to-end tests of the real
 // binaries. The server has its own socket (-L) and no configuration (-f /dev/null); the pane
-// has the pinned size, no status line, and an environment of exactly PATH and the git sandbox
-// variables (GIT_*) of the test process, HOME, TZ=UTC, LANG=C.UTF-8, TERM and `options.env`.
+// has the pinned size, no status line, and an environment of exactly PATH, the git sandbox
+// variables (GIT_*) and the sanitizers' settings of the test process, HOME, TZ=UTC, LANG (the
+// test process's UTF-8 locale), TERM and `options.env`.
 // The pane stays after the program ends, so its last screen and exit status can be read.
 // Failures to run tmux throw std::runtime_error (the test then fails).
 class Tmux {
