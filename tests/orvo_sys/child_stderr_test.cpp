@@ -11,23 +11,11 @@
 #include <gtest/gtest.h>
 
 #include "orvo_sys/portable.hpp"
+#include "support/eventually.hpp"
 #include "support/temp_dir.hpp"
 
 namespace orvo::sys {
 namespace {
-
-// Waits up to five seconds for `done` to hold.
-template <class Predicate>
-bool eventually(Predicate done) {
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-  while (!done()) {
-    if (std::chrono::steady_clock::now() > deadline) {
-      return false;
-    }
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  }
-  return true;
-}
 
 TEST(SpawnDetachedWithStderr, HandsOverOnlyStandardErrorAndReapsTheChild) {
   test::TempDir tmp;
@@ -47,14 +35,14 @@ TEST(SpawnDetachedWithStderr, HandsOverOnlyStandardErrorAndReapsTheChild) {
   test::write_file(tmp / "go", "");
 
   tl::expected<PipeEnd, OsError> end = PipeEnd::Open;
-  EXPECT_TRUE(eventually([&] {
+  EXPECT_TRUE(test::eventually([&] {
     end = read_available(child->err.get(), err, 1024);
     return !end || *end == PipeEnd::Ended;
   }));
   EXPECT_EQ(end, PipeEnd::Ended);
   EXPECT_EQ(err, "null: in-out\n");
   // Once reaped, a child leaves no process entry behind (a zombie keeps one).
-  EXPECT_TRUE(eventually([&] { return kill(child->pid, 0) != 0 && errno == ESRCH; }));
+  EXPECT_TRUE(test::eventually([&] { return kill(child->pid, 0) != 0 && errno == ESRCH; }));
 }
 
 TEST(SpawnDetachedWithStderr, FailsLikeSpawnDetachedWhenTheProgramIsMissing) {

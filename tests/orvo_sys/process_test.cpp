@@ -17,6 +17,7 @@
 #include <gtest/gtest.h>
 
 #include "orvo_sys/portable.hpp"
+#include "support/eventually.hpp"
 #include "support/temp_dir.hpp"
 
 namespace orvo::sys {
@@ -28,19 +29,6 @@ using test::write_file;
 
 Command shell(const std::string& script) {
   return {"sh", {"-c", script}, std::nullopt, {}};
-}
-
-// Waits up to five seconds for `done` to hold.
-template <class Predicate>
-bool eventually(Predicate done) {
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-  while (!done()) {
-    if (std::chrono::steady_clock::now() > deadline) {
-      return false;
-    }
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  }
-  return true;
 }
 
 TEST(RunAndCapture, CollectsBothStreamsAndHowTheChildEnded) {
@@ -233,9 +221,9 @@ TEST(SpawnDetached, ReturnsAtOnceAndReapsTheChildWhenItEnds) {
       {"sh", {"-c", "while [ ! -e go ]; do sleep 0.01; done; touch done"}, tmp.path(), {}});
   ASSERT_TRUE(pid) << pid.error().message();
   write_file(tmp / "go", "");
-  EXPECT_TRUE(eventually([&] { return std::filesystem::exists(tmp / "done"); }));
+  EXPECT_TRUE(test::eventually([&] { return std::filesystem::exists(tmp / "done"); }));
   // Once reaped, a child leaves no process entry behind (a zombie keeps one).
-  EXPECT_TRUE(eventually([&] { return kill(*pid, 0) != 0 && errno == ESRCH; }));
+  EXPECT_TRUE(test::eventually([&] { return kill(*pid, 0) != 0 && errno == ESRCH; }));
 }
 
 TEST(ExitStatusText, DescribesEveryKindOfWaitStatus) {

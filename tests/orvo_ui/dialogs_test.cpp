@@ -45,40 +45,6 @@ std::vector<KeyEvent> operator+(std::vector<KeyEvent> a, const std::vector<KeyEv
   return a;
 }
 
-std::string join(const std::vector<std::string_view>& items) {
-  std::string out;
-  for (const std::string_view item : items) {
-    out += out.empty() ? "" : "|";
-    out += item;
-  }
-  return out;
-}
-
-// The open dialog as one line, the project identity left out.
-std::string modal_text(const std::optional<Modal>& modal) {
-  if (!modal) {
-    return "none";
-  }
-  return std::visit(
-      [](const auto& d) -> std::string {
-        using D = std::decay_t<decltype(d)>;
-        if constexpr (std::is_same_v<D, NewWorktree>) {
-          return fmt::format("NewWorktree {} name={} base={} field={}", d.project_name, d.name,
-                             d.base, d.active_field);
-        } else if constexpr (std::is_same_v<D, QuickBase>) {
-          return fmt::format("QuickBase {} input={}", d.project_name, d.input);
-        } else if constexpr (std::is_same_v<D, AddProject>) {
-          return fmt::format("AddProject input={}", d.input);
-        } else if constexpr (std::is_same_v<D, ConfirmDelete>) {
-          return fmt::format("ConfirmDelete {}", d.path.string());
-        } else {
-          return fmt::format("PickBase filter={} selected={} visible={}", d.filter, d.selected,
-                             join(d.matching()));
-        }
-      },
-      *modal);
-}
-
 std::string outcome_text(const core::Result<KeyOutcome>& outcome) {
   if (!outcome) {
     return "error: " + outcome.error().message();
@@ -201,7 +167,7 @@ TEST_F(DialogTest, NewWorktreeEditsItsFields) {
     SCOPED_TRACE(c.label);
     app.modal = c.start;
     EXPECT_EQ(outcome_text(press(c.keys)), "Continue");
-    EXPECT_EQ(modal_text(app.modal), c.expected);
+    EXPECT_EQ(test::modal_text(app.modal), c.expected);
   }
   EXPECT_TRUE(app.toast.empty());
   EXPECT_EQ(osascript_call_count(), 0u);
@@ -218,7 +184,7 @@ TEST_F(DialogTest, EnterCreatesTheWorktreeStartsTheAgentAndRunsItInTheForeground
   EXPECT_EQ(outcome_text(outcome), "RunForeground " + created.string());
   EXPECT_TRUE(std::filesystem::is_directory(created));
   EXPECT_EQ(repo.git({"-C", created.string(), "symbolic-ref", "--short", "HEAD"}), "feat\n");
-  EXPECT_EQ(modal_text(app.modal), "none");
+  EXPECT_EQ(test::modal_text(app.modal), "none");
   EXPECT_EQ(app.toast, "created feat ← main");
   EXPECT_TRUE(app.needs_reload);
   EXPECT_FALSE(app.foreground_path);
@@ -245,7 +211,7 @@ TEST_F(DialogTest, ControlPCreatesWithoutAnyAgent) {
 
   EXPECT_TRUE(std::filesystem::is_directory(created));
   EXPECT_EQ(app.toast, "created fix ← main");
-  EXPECT_EQ(modal_text(app.modal), "none");
+  EXPECT_EQ(test::modal_text(app.modal), "none");
   ASSERT_TRUE(app.current_worktree());
   EXPECT_EQ(app.current_worktree()->path, created);
   EXPECT_FALSE(app.foreground_path);
@@ -276,7 +242,7 @@ TEST_F(DialogTest, APickedBaseKeepsWhiteSpaceOtherThanAscii) {
   EXPECT_EQ(outcome_text(press(std::vector{key(U'b', Mod::Control)} + typing(U"feat") +
                                std::vector{key(Kind::Enter)})),
             "Continue");
-  EXPECT_EQ(modal_text(app.modal), "NewWorktree proj name=x  base=feat\u00A0 field=0");
+  EXPECT_EQ(test::modal_text(app.modal), "NewWorktree proj name=x  base=feat\u00A0 field=0");
   EXPECT_EQ(outcome_text(press(key(U'p', Mod::Control))), "Continue");
   EXPECT_EQ(app.toast, "created x ← feat\u00A0");
   EXPECT_TRUE(std::filesystem::is_directory(tmp / "worktrees" / "proj" / "x"));
@@ -310,7 +276,7 @@ TEST_F(DialogTest, CreationThatCannotRunClosesTheDialogWithAMessage) {
     app.needs_reload = false;
     EXPECT_EQ(outcome_text(press(c.key)), "Continue");
     EXPECT_EQ(app.toast, c.toast);
-    EXPECT_EQ(modal_text(app.modal), "none");
+    EXPECT_EQ(test::modal_text(app.modal), "none");
     EXPECT_FALSE(app.needs_reload);
     EXPECT_FALSE(app.foreground_path);
   }
@@ -380,9 +346,9 @@ TEST_F(DialogTest, PickerOfARepositoryWithoutBranches) {
     SCOPED_TRACE(c.label);
     app.modal = new_worktree(id, "wip", "main");
     ASSERT_TRUE(press(key(U'b', Mod::Control)));
-    EXPECT_EQ(modal_text(app.modal), "PickBase filter= selected=0 visible=");
+    EXPECT_EQ(test::modal_text(app.modal), "PickBase filter= selected=0 visible=");
     EXPECT_EQ(outcome_text(press(c.key)), "Continue");
-    EXPECT_EQ(modal_text(app.modal), c.expected);
+    EXPECT_EQ(test::modal_text(app.modal), c.expected);
     EXPECT_EQ(app.pending.has_value(), c.still_parked);
   }
 }
@@ -394,7 +360,7 @@ TEST_F(DialogTest, UnreadableBranchesKeepTheDialogAsItWas) {
   EXPECT_EQ(outcome_text(press(key(U'b', Mod::Control))), "Continue");
 
   EXPECT_EQ(app.toast, "branches: project not found: " + gone.to_string());
-  EXPECT_EQ(modal_text(app.modal), "NewWorktree proj name=wip base=dev field=1");
+  EXPECT_EQ(test::modal_text(app.modal), "NewWorktree proj name=wip base=dev field=1");
   EXPECT_FALSE(app.pending);
 }
 
@@ -453,7 +419,7 @@ TEST_F(DialogTest, PickerFiltersAndMoves) {
     SCOPED_TRACE(c.label);
     app.modal = picker(id);
     EXPECT_EQ(outcome_text(press(c.keys)), "Continue");
-    EXPECT_EQ(modal_text(app.modal), c.expected);
+    EXPECT_EQ(test::modal_text(app.modal), c.expected);
   }
 }
 
@@ -483,7 +449,7 @@ TEST_F(DialogTest, PickerWaysOut) {
     app.pending = PendingNew{"proj", "wip", "dev", id};
     app.modal = picker(id);
     EXPECT_EQ(outcome_text(press(c.keys)), "Continue");
-    EXPECT_EQ(modal_text(app.modal), c.expected);
+    EXPECT_EQ(test::modal_text(app.modal), c.expected);
     EXPECT_EQ(app.pending.has_value(), c.still_parked);
     if (app.modal) {
       EXPECT_EQ(std::get<NewWorktree>(*app.modal).project_id, id);
@@ -553,7 +519,7 @@ TEST_F(DialogTest, QuickBaseDialog) {
     app.modal = QuickBase{"proj", c.input, id};
     app.toast.clear();
     EXPECT_EQ(outcome_text(press(c.keys)), "Continue");
-    EXPECT_EQ(modal_text(app.modal), c.expected);
+    EXPECT_EQ(test::modal_text(app.modal), c.expected);
     EXPECT_EQ(app.toast, c.toast);
     EXPECT_EQ(app.needs_reload, c.toast == "quick base saved");
     EXPECT_EQ(project(id).project.quick_base, c.stored);
@@ -575,7 +541,7 @@ TEST_F(DialogTest, FailedQuickBaseSaveEndsTheInterfaceWithTheError) {
   ASSERT_FALSE(outcome);
   EXPECT_EQ(outcome.error().message(), "io: File exists (os error 17)");
   EXPECT_EQ(outcome.error().causes(), std::vector<std::string>{"File exists (os error 17)"});
-  EXPECT_EQ(modal_text(app.modal), "none");
+  EXPECT_EQ(test::modal_text(app.modal), "none");
   EXPECT_TRUE(app.toast.empty());
   EXPECT_FALSE(app.needs_reload);
 }
@@ -637,7 +603,7 @@ TEST_F(DialogTest, AddProjectDialog) {
     app.modal = AddProject{c.input};
     app.toast.clear();
     EXPECT_EQ(outcome_text(press(c.keys)), "Continue");
-    EXPECT_EQ(modal_text(app.modal), c.expected);
+    EXPECT_EQ(test::modal_text(app.modal), c.expected);
     EXPECT_EQ(app.toast, c.toast);
     EXPECT_EQ(app.needs_reload, c.projects > 0);
     EXPECT_EQ(rt().snapshot().projects.size(), c.projects);
@@ -675,7 +641,7 @@ TEST_F(DialogTest, ConfirmDeleteDialog) {
     app.toast.clear();
     app.needs_reload = false;
     EXPECT_EQ(outcome_text(press(c.key)), "Continue");
-    EXPECT_EQ(modal_text(app.modal),
+    EXPECT_EQ(test::modal_text(app.modal),
               c.expected == "none" ? "none" : "ConfirmDelete " + wt.string());
     EXPECT_EQ(app.toast, c.toast);
     EXPECT_EQ(app.needs_reload, c.removed);
@@ -694,7 +660,7 @@ TEST_F(DialogTest, AWorktreeNamedWithALineFeedIsRemovedAsItself) {
   // Rows: the project, proj, a, a<LF>b.
   app.selected = 3;
   ASSERT_TRUE(app.handle_key(key(U'd')));
-  EXPECT_EQ(modal_text(app.modal), "ConfirmDelete " + nl.string());
+  EXPECT_EQ(test::modal_text(app.modal), "ConfirmDelete " + nl.string());
 
   EXPECT_EQ(outcome_text(press(key(U'y'))), "Continue");
   EXPECT_EQ(app.toast, "worktree removed");
@@ -714,7 +680,7 @@ TEST_F(DialogTest, FailedRemovalStillReloads) {
   EXPECT_EQ(app.toast,
             fmt::format("remove failed: git failed (128): fatal: '{}' is not a working tree",
                         nowhere.string()));
-  EXPECT_EQ(modal_text(app.modal), "none");
+  EXPECT_EQ(test::modal_text(app.modal), "none");
   EXPECT_TRUE(app.needs_reload);
 }
 

@@ -4,10 +4,16 @@
 #include <optional>
 #include <ostream>
 #include <string>
+#include <string_view>
+#include <type_traits>
 #include <utility>
+#include <variant>
 #include <vector>
 
+#include <fmt/format.h>
+
 #include "orvo_core/model.hpp"
+#include "orvo_ui/app.hpp"
 #include "orvo_ui/widgets.hpp"
 
 namespace orvo::ui {
@@ -75,6 +81,41 @@ inline core::ProjectSnapshot project(std::uint8_t n, std::string name,
   snap.project.quick_base = std::move(quick_base);
   snap.worktrees = std::move(worktrees);
   return snap;
+}
+
+// The items joined with "|".
+inline std::string join(const std::vector<std::string_view>& items) {
+  std::string out;
+  for (const std::string_view item : items) {
+    out += out.empty() ? "" : "|";
+    out += item;
+  }
+  return out;
+}
+
+// The open dialog as one line, the project identity left out.
+inline std::string modal_text(const std::optional<Modal>& modal) {
+  if (!modal) {
+    return "none";
+  }
+  return std::visit(
+      [](const auto& d) -> std::string {
+        using D = std::decay_t<decltype(d)>;
+        if constexpr (std::is_same_v<D, NewWorktree>) {
+          return fmt::format("NewWorktree {} name={} base={} field={}", d.project_name, d.name,
+                             d.base, d.active_field);
+        } else if constexpr (std::is_same_v<D, QuickBase>) {
+          return fmt::format("QuickBase {} input={}", d.project_name, d.input);
+        } else if constexpr (std::is_same_v<D, AddProject>) {
+          return fmt::format("AddProject input={}", d.input);
+        } else if constexpr (std::is_same_v<D, ConfirmDelete>) {
+          return fmt::format("ConfirmDelete {}", d.path.string());
+        } else {
+          return fmt::format("PickBase filter={} selected={} visible={}", d.filter, d.selected,
+                             join(d.matching()));
+        }
+      },
+      *modal);
 }
 
 }  // namespace test
